@@ -1,0 +1,257 @@
+#include "cli/steps.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "image/bsave.h"
+#include "image/vram.h"
+#include "palette/palette.h"
+
+namespace {
+
+const char kProgram[] = "vramoria-convert";
+
+void Fail(const std::string& file, const std::string& message) {
+    std::fprintf(stderr, "%s: %s: %s\n", kProgram, file.c_str(), message.c_str());
+}
+
+// Why a picture did not load, in the tool's own words.
+const char* LoadResultMessage(LoadResult result) {
+    switch (result) {
+        case kLoadOk:
+            return "loaded";
+        case kLoadCancelled:
+            return "no file chosen";
+        case kLoadCannotOpen:
+            return "cannot open the file (missing, unreadable, a folder, or a name longer than 259 characters)";
+        case kLoadNotBsave:
+            return "not a BSAVE file (the header is not that of a plain or compressed BSAVE picture, "
+                   "or the compressed body is shorter than its header says)";
+    }
+    return "cannot load";
+}
+
+bool ParseMode(const char* text, int32_t* mode) {
+    static const struct { const char* text; int32_t mode; } kModes[] = {
+        {"5", kScreen5}, {"6", kScreen6}, {"7", kScreen7}, {"8", kScreen8},
+        {"10", kScreen10}, {"11", kScreen10}, {"12", kScreen12},
+    };
+    for (const auto& m : kModes) {
+        if (std::strcmp(text, m.text) == 0) {
+            *mode = m.mode;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ParseSlot(const char* text, int32_t* slot) {
+    if (std::strcmp(text, "standard") == 0) {
+        *slot = kPaletteStandard;
+    } else if (std::strcmp(text, "internal") == 0) {
+        *slot = kPaletteInternal;
+    } else if (text[0] >= '0' && text[0] <= '7' && text[1] == '\0') {
+        *slot = kPaletteFileFirst + (text[0] - '0');
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// What the viewer does after every change of mode, palette or bytes: rebuild the display,
+// whose first act is to take the current palette (and so to apply its fallback).
+void Refresh() { CurrentPalette(); }
+
+void AppendJsonString(std::string* out, const char* s) {
+    out->push_back('"');
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p; ++p) {
+        if (*p == '"' || *p == '\\') {
+            out->push_back('\\');
+            out->push_back(static_cast<char>(*p));
+        } else if (*p < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", *p);
+            out->append(escaped);
+        } else {
+            out->push_back(static_cast<char>(*p));
+        }
+    }
+    out->push_back('"');
+}
+
+const char* LoadedType() {
+    switch (loadedHeader.type) {
+        case kBsavePlain:
+            return "plain";
+        case kBsaveCompressed:
+            return "compressed";
+        default:
+            return "empty";
+    }
+}
+
+void PrintInfo(const std::string& picture, bool json) {
+    const MsxPalette* palette = CurrentPalette();  // applies the fallback, as every use does
+    char hex[65];
+    for (int i = 0; i < 32; ++i) std::snprintf(hex + 2 * i, 3, "%02x", palette->bytes[i]);
+    std::string slots;
+    for (int32_t slot = 0; slot < kPaletteSlotCount; ++slot) {
+        if (GetPaletteSlot(slot) == nullptr) continue;
+        if (!slots.empty()) slots += json ? "," : " ";
+        slots += std::to_string(slot);
+    }
+    if (json) {
+        std::string out = "{\"file\":";
+        AppendJsonString(&out, picture.c_str());
+        out += ",\"type\":\"" + std::string(LoadedType()) + "\"";
+        out += ",\"startAddress\":" + std::to_string(loadedHeader.startAddress);
+        out += ",\"endAddress\":" + std::to_string(loadedHeader.endAddress);
+        out += ",\"dataSize\":" + std::to_string(vramImage.dataSize);
+        out += ",\"imageSize\":" + std::to_string(vramImage.imageSize);
+        out += ",\"screenMode\":" + std::to_string(screenMode);
+        out += ",\"mode\":\"" + std::string(kScreenModes[screenMode].name) + "\"";
+        out += ",\"paletteIndex\":" + std::to_string(paletteIndex);
+        out += ",\"filePaletteCount\":" + std::to_string(filePaletteCount);
+        out += ",\"availableSlots\":[" + slots + "]";
+        out += ",\"palette\":\"" + std::string(hex) + "\"}";
+        std::printf("%s\n", out.c_str());
+    } else {
+        std::printf("file:            %s\n", picture.c_str());
+        std::printf("type:            %s (start 0x%04X, end 0x%04X)\n", LoadedType(),
+                    loadedHeader.startAddress, loadedHeader.endAddress);
+        std::printf("data size:       %d bytes\n", vramImage.dataSize);
+        std::printf("image size:      %d bytes\n", vramImage.imageSize);
+        std::printf("mode:            %s (screenMode %d)\n", kScreenModes[screenMode].name, screenMode);
+        std::printf("palette slot:    %d\n", paletteIndex);
+        std::printf("file palettes:   %d\n", filePaletteCount);
+        std::printf("available slots: %s\n", slots.c_str());
+        std::printf("palette:         %s\n", hex);
+    }
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+void PrintUsage() {
+    std::printf(
+        "Usage: vramoria-convert PICTURE [STEP...]\n"
+        "\n"
+        "Loads an MSX BSAVE picture (SCREEN 5, 6, 7, 8, 10/11, 12; plain or compressed) as the\n"
+        "Vramoria viewer does, then runs the steps in the order given.\n"
+        "\n"
+        "Steps:\n"
+        "  --mode M            read the bytes in another mode: M = 5, 6, 7, 8, 10, 11 or 12\n"
+        "                        vramoria-convert pic.bin --mode 8 --info\n"
+        "  --palette S         select a palette: S = standard, internal, or 0-7 (file palettes)\n"
+        "                        vramoria-convert pic.sc5 --palette standard --info\n"
+        "  --palette-file FILE load a palette file (.pl5/.pl7, up to eight palettes) and select\n"
+        "                      its first palette\n"
+        "                        vramoria-convert pic.sc5 --palette-file pic.pl5 --palette 2 --info\n"
+        "  --info              print the picture's state\n"
+        "\n"
+        "Options:\n"
+        "  --json              print --info as one JSON object per line\n"
+        "                        vramoria-convert pic.sc7 --info --json\n"
+        "  --help              show this text\n"
+        "\n"
+        "Exit status: 0 on success, 1 when a picture cannot be loaded or a step fails,\n"
+        "2 for a usage error.\n");
+}
+
+bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* error) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        auto value = [&](const char* option) -> const char* {
+            if (i + 1 >= argc) {
+                *error = std::string(option) + " needs a value";
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            line->help = true;
+        } else if (std::strcmp(arg, "--json") == 0) {
+            line->json = true;
+        } else if (std::strcmp(arg, "--info") == 0) {
+            line->steps.push_back({kStepInfo, 0, ""});
+        } else if (std::strcmp(arg, "--mode") == 0) {
+            const char* v = value(arg);
+            int32_t mode = 0;
+            if (v == nullptr) return false;
+            if (!ParseMode(v, &mode)) {
+                *error = std::string("--mode takes 5, 6, 7, 8, 10, 11 or 12, not '") + v + "'";
+                return false;
+            }
+            line->steps.push_back({kStepMode, mode, ""});
+        } else if (std::strcmp(arg, "--palette") == 0) {
+            const char* v = value(arg);
+            int32_t slot = 0;
+            if (v == nullptr) return false;
+            if (!ParseSlot(v, &slot)) {
+                *error = std::string("--palette takes standard, internal or 0-7, not '") + v + "'";
+                return false;
+            }
+            line->steps.push_back({kStepPalette, slot, ""});
+        } else if (std::strcmp(arg, "--palette-file") == 0) {
+            const char* v = value(arg);
+            if (v == nullptr) return false;
+            line->steps.push_back({kStepPaletteFile, 0, v});
+        } else if (arg[0] == '-' && arg[1] != '\0') {
+            *error = std::string("unknown option '") + arg + "'";
+            return false;
+        } else {
+            line->pictures.push_back(arg);
+        }
+    }
+    if (line->help) return true;
+    if (line->pictures.empty()) {
+        *error = "no picture given";
+        return false;
+    }
+    if (line->pictures.size() > 1) {
+        *error = "one picture at a time";
+        return false;
+    }
+    return true;
+}
+
+bool RunSteps(const CommandLine& line, const std::string& picture) {
+    LoadResult loaded = LoadScreenFileNamed(picture.c_str());
+    if (loaded != kLoadOk) {
+        Fail(picture, LoadResultMessage(loaded));
+        return false;
+    }
+    Refresh();
+    for (const Step& step : line.steps) {
+        switch (step.kind) {
+            case kStepMode:
+                SelectScreenMode(step.value);
+                Refresh();
+                break;
+            case kStepPalette:
+                if (!SelectPaletteSlot(step.value)) {
+                    Fail(picture, "palette slot " +
+                                      std::string(step.value == kPaletteStandard ? "standard"
+                                                  : step.value == kPaletteInternal
+                                                      ? "internal"
+                                                      : std::to_string(step.value - kPaletteFileFirst)) +
+                                      " is not available");
+                    return false;
+                }
+                Refresh();
+                break;
+            case kStepPaletteFile:
+                if (!LoadPaletteFile(step.text.c_str())) {
+                    Fail(step.text, "cannot open the palette file");
+                    return false;
+                }
+                Refresh();
+                break;
+            case kStepInfo:
+                PrintInfo(picture, line.json);
+                break;
+        }
+    }
+    return true;
+}

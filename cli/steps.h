@@ -1,0 +1,36 @@
+// vramoria-convert: the steps of a command line, parsed before anything runs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum StepKind : int32_t {
+    kStepMode,         // --mode M: reinterpret the bytes in another mode
+    kStepPalette,      // --palette S: select a palette slot
+    kStepPaletteFile,  // --palette-file FILE
+    kStepInfo,         // --info
+};
+
+struct Step {
+    StepKind kind;
+    int32_t value;     // mode index, palette slot
+    std::string text;  // file name
+};
+
+struct CommandLine {
+    std::vector<std::string> pictures;
+    std::vector<Step> steps;
+    bool json = false;
+    bool help = false;
+};
+
+// Parses argv; on a usage error returns false with a message in *error.
+bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* error);
+
+// Prints the option summary with examples.
+void PrintUsage();
+
+// Runs the steps on the picture already loaded; returns false after printing the failing
+// step's message as "vramoria-convert: FILE: message".
+bool RunSteps(const CommandLine& line, const std::string& picture);

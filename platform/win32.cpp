@@ -1,0 +1,210 @@
+// Win32 implementation of the platform services (the viewer and the .exe tools). ANSI file
+// functions throughout: file names are byte strings in the ANSI code page (932 on a Japanese
+// Windows), at most 259 characters.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/messages.h"
+#include "platform/platform.h"
+#include "platform/win32_dialogs.h"
+#include "resources/strings.h"
+
+namespace {
+
+void SetReason(char* reason, size_t capacity, DWORD error) {
+    if (reason == nullptr || capacity == 0) return;
+    char text[256];
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             error, 0, text, sizeof text, nullptr);
+    while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) --n;
+    text[n] = '\0';
+    if (n == 0) std::snprintf(reason, capacity, "error %lu", static_cast<unsigned long>(error));
+    else std::snprintf(reason, capacity, "%s", text);
+}
+
+// Length of the folder part of path, separator included (0 when there is none).
+size_t FolderLength(const char* path) {
+    size_t folder = 0;
+    for (size_t i = 0; path[i] != '\0'; ++i) {
+        // Walk by characters, not bytes: a DBCS trail byte can be 0x5C (the yen sign problem).
+        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && path[i + 1] != '\0') {
+            ++i;
+            continue;
+        }
+        if (path[i] == '\\' || path[i] == '/' || path[i] == ':') folder = i + 1;
+    }
+    return folder;
+}
+
+}  // namespace
+
+ReadResult ReadFilePrefix(const char* path, uint8_t* buffer, size_t capacity, size_t* got) {
+    *got = 0;
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return kReadCannotOpen;
+    size_t total = 0;
+    while (total < capacity) {
+        DWORD n = 0;
+        DWORD want = static_cast<DWORD>(capacity - total);
+        if (!ReadFile(file, buffer + total, want, &n, nullptr)) {
+            CloseHandle(file);
+            return kReadFailed;
+        }
+        if (n == 0) break;
+        total += n;
+    }
+    CloseHandle(file);
+    *got = total;
+    return kReadOk;
+}
+
+WriteResult WriteFileAtomically(const char* path, const void* data, size_t size, char* reason,
+                                size_t reasonCapacity) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetReason(reason, reasonCapacity, ERROR_ACCESS_DENIED);
+        return kWriteCreateFailed;
+    }
+    // The temporary file is made in the target's folder, so that MoveFileEx only renames it.
+    char folder[MAX_PATH];
+    size_t folderLength = FolderLength(path);
+    if (folderLength == 0) {
+        std::strcpy(folder, ".");
+    } else {
+        if (folderLength >= sizeof folder) folderLength = sizeof folder - 1;
+        std::memcpy(folder, path, folderLength);
+        folder[folderLength] = '\0';
+    }
+    char temp[MAX_PATH];
+    if (GetTempFileNameA(folder, "vra", 0, temp) == 0) {
+        SetReason(reason, reasonCapacity, GetLastError());
+        return kWriteCreateFailed;
+    }
+    HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        SetReason(reason, reasonCapacity, GetLastError());
+        DeleteFileA(temp);
+        return kWriteCreateFailed;
+    }
+    WriteResult result = kWriteOk;
+    DWORD written = 0;
+    if (!WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) || written != size) {
+        SetReason(reason, reasonCapacity, written != size && GetLastError() == 0 ? ERROR_DISK_FULL
+                                                                                 : GetLastError());
+        result = kWriteWriteFailed;
+    }
+    if (result == kWriteOk && !FlushFileBuffers(file)) {
+        SetReason(reason, reasonCapacity, GetLastError());
+        result = kWriteWriteFailed;
+    }
+    CloseHandle(file);
+    if (result == kWriteOk &&
+        !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        SetReason(reason, reasonCapacity, GetLastError());
+        result = kWriteCreateFailed;
+    }
+    if (result != kWriteOk) DeleteFileA(temp);
+    return result;
+}
+
+bool FileDisplayName(const char* path, char* out, size_t capacity) {
+    if (capacity > 0xFFFF) capacity = 0xFFFF;
+    return GetFileTitleA(path, out, static_cast<WORD>(capacity)) == 0;
+}
+
+bool ResolvePathIgnoringCase(char* path) {
+    // Windows file names never distinguish case: the name either exists or it does not.
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+int32_t LoadMessageText(int32_t id, char* out, int32_t capacity) {
+    if (capacity <= 0) return 0;
+    int n = LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(id), out, capacity);
+    if (n > 0) return n;
+    // A program without the string table (the command-line tool, the tests): convert the
+    // compiled-in UTF-8 text to the ANSI code page, as LoadStringA would have.
+    const char* text = MessageTextUtf8(id);
+    if (text == nullptr) return 0;
+    wchar_t wide[256];
+    int w = MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, 256);
+    if (w <= 0) return 0;
+    int a = WideCharToMultiByte(CP_ACP, 0, wide, -1, out, capacity, nullptr, nullptr);
+    if (a <= 0) {
+        out[0] = '\0';
+        return 0;
+    }
+    return a - 1;
+}
+
+void InitFileDialog(OPENFILENAMEA* record, char* fileName) {
+    std::memset(record, 0, sizeof *record);
+    record->lStructSize = 76;  // OPENFILENAME_SIZE_VERSION_400A: no pvReserved/FlagsEx
+    record->hInstance = GetModuleHandleA(nullptr);
+    record->nFilterIndex = 1;
+    fileName[0] = '\0';
+    record->lpstrFile = fileName;
+    record->nMaxFile = MAX_PATH;
+}
+
+int32_t ShowOpenDialog(void* owner, char* fileName, int32_t filterTextId, const char* patterns,
+                       const char* title) {
+    OPENFILENAMEA record;
+    InitFileDialog(&record, fileName);
+    record.hwndOwner = static_cast<HWND>(owner);
+    record.lpstrTitle = title;
+    record.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;  // 0x1804
+    // "<text>\0<patterns>\0<all files> (*.*)\0*.*\0\0"
+    char filter[768];
+    char text[256];
+    size_t p = 0;
+    auto append = [&](const char* s) {
+        size_t n = std::strlen(s);
+        if (p + n + 2 > sizeof filter) n = sizeof filter - p - 2;
+        std::memcpy(filter + p, s, n);
+        p += n;
+    };
+    LoadMessageText(filterTextId, text, sizeof text);
+    append(text);
+    filter[p++] = '\0';
+    append(patterns);
+    filter[p++] = '\0';
+    LoadMessageText(IDS_ALL_FILES, text, sizeof text);
+    append(text);
+    append(" (*.*)");
+    filter[p++] = '\0';
+    append("*.*");
+    filter[p++] = '\0';
+    filter[p] = '\0';
+    record.lpstrFilter = filter;
+    if (!GetOpenFileNameA(&record)) return -1;
+    // Windows reports 0 for a name without an extension: its extension is then empty.
+    if (record.nFileExtension == 0) return static_cast<int32_t>(std::strlen(fileName));
+    return record.nFileExtension;
+}
+
+BOOL ShowSaveDialog(HWND owner, char* fileName, int32_t filterTextId, const char* extension,
+                    const char* title) {
+    OPENFILENAMEA record;
+    InitFileDialog(&record, fileName);
+    record.hwndOwner = owner;
+    record.lpstrTitle = title;
+    record.lpstrDefExt = extension;
+    record.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;  // 0x806
+    // One entry: "<text> (*.<ext>)\0*.<ext>\0\0" in 272 bytes.
+    char filter[272];
+    char text[256];
+    LoadMessageText(filterTextId, text, sizeof text);
+    int n = std::snprintf(filter, sizeof filter - 8, "%s (*.%.3s)", text, extension);
+    if (n < 0) n = 0;
+    if (n > static_cast<int>(sizeof filter) - 8) n = static_cast<int>(sizeof filter) - 8;
+    std::snprintf(filter + n + 1, 7, "*.%.3s", extension);
+    filter[n + 1 + 5] = '\0';
+    filter[n + 1 + 6] = '\0';
+    record.lpstrFilter = filter;
+    return GetSaveFileNameA(&record);
+}

@@ -1,0 +1,401 @@
+// BSAVE loading: command lines, extensions, headers, run-length bodies, mode detection and the
+// companion palette file.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "image/bsave.h"
+#include "image/vram.h"
+#include "palette/palette.h"
+#include "tests/test_support.h"
+
+namespace {
+
+Bytes Repeat(uint8_t value, size_t count) { return Bytes(count, value); }
+
+TEST(CommandLineTail, SkipsTheProgramNameAndItsBlanks) {
+    const struct {
+        const char* line;
+        const char* tail;
+    } kCases[] = {
+        {"vramoria.exe a.sc5", "a.sc5"},
+        {"vramoria.exe    a.sc5 b", "a.sc5 b"},
+        {"\"C:\\Program Files\\v.exe\" \"my pic.sc5\" x", "\"my pic.sc5\" x"},
+        {"\"C:\\v.exe\"a.sc5", "a.sc5"},
+        {"vramoria.exe", ""},
+        {"vramoria.exe \ta.sc5", "\ta.sc5"},  // tabs are not skipped
+        {"\"unterminated name", ""},
+        {"", ""},
+    };
+    for (const auto& c : kCases) EXPECT_STREQ(CommandLineTail(c.line), c.tail) << c.line;
+}
+
+TEST(ExtensionOffset, FollowsTheLastDotAfterTheLastSeparator) {
+    const struct {
+        const char* name;
+        int32_t offset;
+    } kCases[] = {
+        {"a.sc5", 2},          {"C:\\pics\\a.SR5", 10}, {"dir.old\\pic", 11}, {"dir.old/pic", 11},
+        {"pic", 3},            {"a.b.sc7", 4},          {"x.", 2},            {"", 0},
+        {".hidden", 1},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(ExtensionOffset(c.name), c.offset) << c.name;
+}
+
+struct RunsCase {
+    const char* what;
+    Bytes input;
+    Bytes output;
+};
+
+// Decoding rule of the compressed (0xFD) bodies: 01-0F count+value, 00 escape count(0=256)+value,
+// 10-FF literal.
+TEST(DecodeBsaveRuns, Examples) {
+    const RunsCase kCases[] = {
+        {"count then escape", {0x03, 0x41, 0x00, 0x05, 0x42}, {0x41, 0x41, 0x41, 0x42, 0x42, 0x42, 0x42, 0x42}},
+        {"escape with count 0 means 256", {0x00, 0x00, 0x7F}, Repeat(0x7F, 256)},
+        {"literals stand for themselves", {0x10, 0x41, 0xFF, 0x80}, {0x10, 0x41, 0xFF, 0x80}},
+        {"largest plain count", {0x0F, 0xAA}, Repeat(0xAA, 15)},
+        {"escape with a count above 15", {0x00, 0x20, 0x01}, Repeat(0x01, 32)},
+        {"value bytes may be anything", {0x02, 0x00, 0x02, 0x05}, {0x00, 0x00, 0x05, 0x05}},
+        {"lone count at the end", {0x41, 0x03}, {0x41}},
+        {"lone escape at the end", {0x41, 0x00}, {0x41}},
+        {"escape and count without value", {0x41, 0x00, 0x07}, {0x41}},
+        {"empty input", {}, {}},
+    };
+    for (const RunsCase& c : kCases) {
+        SCOPED_TRACE(c.what);
+        Bytes out(0x10000, 0xEE);
+        int32_t n = DecodeBsaveRuns(c.input.data(), static_cast<int32_t>(c.input.size()), out.data());
+        ASSERT_EQ(n, static_cast<int32_t>(c.output.size()));
+        EXPECT_TRUE(std::equal(c.output.begin(), c.output.end(), out.begin()));
+        EXPECT_EQ(out[static_cast<size_t>(n)], 0xEE);  // nothing written past the end
+    }
+}
+
+// 255 runs of 256 bytes (65280), a run of 255 (65535), then a run of 5 that only has room for
+// one byte: decoding stops at 64 KiB and ignores the rest.
+TEST(DecodeBsaveRuns, StopsAt64KiB) {
+    Bytes input;
+    for (int i = 0; i < 255; ++i) input.insert(input.end(), {0x00, 0x00, 0xAA});
+    input.insert(input.end(), {0x00, 0xFF, 0xBB, 0x05, 0xCC, 0x41, 0x0F, 0xDD});
+    Bytes out(0x10000 + 64, 0xEE);
+    int32_t n = DecodeBsaveRuns(input.data(), static_cast<int32_t>(input.size()), out.data());
+    EXPECT_EQ(n, 0x10000);
+    EXPECT_EQ(out[65279], 0xAA);
+    EXPECT_EQ(out[65280], 0xBB);
+    EXPECT_EQ(out[65534], 0xBB);
+    EXPECT_EQ(out[65535], 0xCC);
+    EXPECT_EQ(out[65536], 0xEE);
+}
+
+TEST(DecodeBsaveRuns, ARunEndingExactlyAt64KiBEndsTheDecoding) {
+    Bytes input;
+    for (int i = 0; i < 256; ++i) input.insert(input.end(), {0x00, 0x00, static_cast<uint8_t>(i)});
+    input.insert(input.end(), {0x41, 0x42});
+    Bytes out(0x10000 + 8, 0xEE);
+    EXPECT_EQ(DecodeBsaveRuns(input.data(), static_cast<int32_t>(input.size()), out.data()), 0x10000);
+    EXPECT_EQ(out[65535], 0xFF);
+    EXPECT_EQ(out[65536], 0xEE);
+}
+
+// Property: literals and runs never write past 64 KiB, whatever the input.
+TEST(DecodeBsaveRuns, NeverWritesPast64KiB) {
+    uint32_t seed = 12345;
+    for (int round = 0; round < 200; ++round) {
+        Bytes input(1 + round * 300);
+        for (uint8_t& b : input) {
+            seed = seed * 1103515245u + 12345u;
+            b = static_cast<uint8_t>(seed >> 16);
+            if (round % 3 == 0 && (b & 3) == 0) b = 0;  // many escapes: long runs
+        }
+        Bytes out(0x10000 + 16, 0xEE);
+        int32_t n = DecodeBsaveRuns(input.data(), static_cast<int32_t>(input.size()), out.data());
+        ASSERT_GE(n, 0);
+        ASSERT_LE(n, 0x10000);
+        for (int i = 0; i < 16; ++i) ASSERT_EQ(out[0x10000 + i], 0xEE);
+    }
+}
+
+// Files that are refused with "not a BSAVE file", one line each.
+TEST(LoadBsaveBytes, BadFilesAreRefusedAndChangeNothing) {
+    const struct {
+        const char* what;
+        Bytes file;
+    } kBadFiles[] = {
+        {"one byte", {0xFE}},
+        {"five bytes", {0xFE, 0x00, 0x00, 0xFF, 0x69}},
+        {"six bytes", {0xFE, 0x00, 0x00, 0xFF, 0x69, 0x00}},
+        {"unknown type", {0xFF, 0x00, 0x00, 0xFF, 0x69, 0x00, 0x00}},
+        {"zero type (seven zero bytes)", Bytes(7 + 100, 0x00)},
+        {"plain start above end", PlainBsave(0x0200, 0x01FF, {1, 2, 3})},
+        {"compressed start not 0", {0xFD, 0x01, 0x00, 0x02, 0x00, 0x00, 0x00, 0x03, 0x41}},
+        {"compressed body shorter than announced", {0xFD, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0x03, 0x41}},
+    };
+    ResetState();
+    ASSERT_EQ(LoadBsaveBytes(PlainBsave(0, 3, {9, 8, 7, 6}).data(), 11), kLoadOk);
+    uint8_t* data = vramImage.data;
+    for (const auto& c : kBadFiles) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(LoadBsaveBytes(c.file.data(), c.file.size()), kLoadNotBsave);
+        EXPECT_EQ(vramImage.data, data);
+        EXPECT_EQ(vramImage.dataSize, 4);
+        EXPECT_EQ(vramImage.data[0], 9);
+        EXPECT_EQ(loadedHeader.endAddress, 3);
+    }
+    ResetState();
+}
+
+TEST(LoadBsaveBytes, PlainBodyFromItsStartAddress) {
+    ResetState();
+    Bytes body(0x100);
+    for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<uint8_t>(i + 1);
+    Bytes file = PlainBsave(0x0100, 0x01FF, body);
+    ASSERT_EQ(LoadBsaveBytes(file.data(), file.size()), kLoadOk);
+    EXPECT_EQ(vramImage.dataSize, 0x200);
+    EXPECT_EQ(vramImage.imageSize, 0x200);
+    for (int a = 0; a < 0x100; ++a) ASSERT_EQ(vramImage.data[a], 0) << a;
+    for (int a = 0x100; a < 0x200; ++a) ASSERT_EQ(vramImage.data[a], static_cast<uint8_t>(a - 0xFF)) << a;
+    EXPECT_EQ(loadedHeader.type, kBsavePlain);
+    EXPECT_EQ(loadedHeader.startAddress, 0x100);
+    ResetState();
+}
+
+TEST(LoadBsaveBytes, ShortPlainBodyLeavesZerosAndTrailingBytesAreIgnored) {
+    ResetState();
+    Bytes shortFile = PlainBsave(0, 0x769F, {1, 2, 3});
+    ASSERT_EQ(LoadBsaveBytes(shortFile.data(), shortFile.size()), kLoadOk);
+    EXPECT_EQ(vramImage.dataSize, 30368);
+    EXPECT_EQ(vramImage.data[2], 3);
+    EXPECT_EQ(vramImage.data[3], 0);
+
+    Bytes longFile = PlainBsave(0, 3, {1, 2, 3, 4, 5, 6, 7});
+    ASSERT_EQ(LoadBsaveBytes(longFile.data(), longFile.size()), kLoadOk);
+    EXPECT_EQ(vramImage.dataSize, 4);
+    EXPECT_EQ(vramImage.data[4], 0);
+    ResetState();
+}
+
+TEST(LoadBsaveBytes, FullAddressSpaceAndEmptyFiles) {
+    ResetState();
+    Bytes full = PlainBsave(0, 0xFFFF, Bytes(0x10000, 0x5A));
+    ASSERT_EQ(LoadBsaveBytes(full.data(), full.size()), kLoadOk);
+    EXPECT_EQ(vramImage.dataSize, 65536);
+    EXPECT_EQ(vramImage.imageSize, 54272);
+    EXPECT_EQ(vramImage.data[0xFFFF], 0x5A);
+
+    ASSERT_EQ(LoadBsaveBytes(nullptr, 0), kLoadOk);
+    EXPECT_EQ(vramImage.dataSize, 0);
+    EXPECT_EQ(vramImage.imageSize, 0);
+    EXPECT_EQ(vramImage.capacity, 27136);
+    EXPECT_EQ(loadedHeader.type, 0);
+    ResetState();
+}
+
+TEST(LoadBsaveBytes, CompressedBodies) {
+    ResetState();
+    Bytes file = CompressedBsave({0x03, 0x41, 0x00, 0x05, 0x42});
+    ASSERT_EQ(LoadBsaveBytes(file.data(), file.size()), kLoadOk);
+    EXPECT_EQ(vramImage.dataSize, 8);
+    EXPECT_EQ(vramImage.imageSize, 0xD400);  // not recomputed from dataSize
+    EXPECT_EQ(vramImage.capacity, 65536);
+    EXPECT_EQ(vramImage.data[7], 0x42);
+    EXPECT_EQ(vramImage.data[8], 0);
+    EXPECT_EQ(loadedHeader.type, kBsaveCompressed);
+
+    Bytes empty = CompressedBsave({});
+    ASSERT_EQ(LoadBsaveBytes(empty.data(), empty.size()), kLoadOk);
+    EXPECT_EQ(vramImage.dataSize, 0);
+    EXPECT_EQ(vramImage.imageSize, 54272);
+
+    // Bytes after the announced body are ignored.
+    Bytes trailing = CompressedBsave({0x02, 0x33});
+    trailing.insert(trailing.end(), {0x05, 0x44});
+    ASSERT_EQ(LoadBsaveBytes(trailing.data(), trailing.size()), kLoadOk);
+    EXPECT_EQ(vramImage.dataSize, 2);
+    ResetState();
+}
+
+struct DetectCase {
+    const char* extension;
+    int32_t dataSize;
+    int32_t mode;
+};
+
+TEST(DetectScreenMode, ExtensionRulesThenTheSizeRule) {
+    const DetectCase kCases[] = {
+        {"sc5", 0, kScreen5},      {"SC5", 99999, kScreen5}, {"ge5", 0, kScreen5},
+        {"sc6", 0, kScreen6},      {"sr6", 0, kScreen6},     {"sc7", 0, kScreen7},
+        {"Sc8", 0, kScreen8},      {"sr8", 0, kScreen8},     {"SCA", 0, kScreen10},
+        {"sca", 0, kScreen10},     {"srs", 0, kScreen12},    {"SCC", 0, kScreen12},
+        {"sc55", 40000, kScreen7}, {"s5", 100, kScreen5},    {"", 32768, kScreen5},
+        {"", 32769, kScreen7},     {"bin", 64160, kScreen7}, {"s12", 54272, kScreen7},
+        {"scb", 100, kScreen5},    {"5sc", 100, kScreen5},   {"sr9", 40000, kScreen7},
+    };
+    for (const DetectCase& c : kCases) {
+        SCOPED_TRACE(c.extension);
+        ResetState();
+        char name[16];
+        std::snprintf(name, sizeof name, "%s", c.extension);
+        screenMode = -1;
+        DetectScreenMode(name, c.dataSize);
+        EXPECT_EQ(screenMode, c.mode);
+        EXPECT_EQ(paletteIndex, 0);  // only sr5/sr7 look for a palette file
+    }
+    ResetState();
+}
+
+class LoadScreenFileTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ResetState();
+        dir = ScratchDir(testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+    void TearDown() override { ResetState(); }
+    std::string Path(const std::string& name) const { return dir + "/" + name; }
+    std::string dir;
+};
+
+TEST_F(LoadScreenFileTest, MissingFileIsRefusedWithTheTitleAsCaption) {
+    EXPECT_EQ(LoadScreenFileNamed(Path("missing.sc5").c_str()), kLoadCannotOpen);
+    EXPECT_STREQ(windowTitle, "missing.sc5 - Vramoria");
+    EXPECT_EQ(LoadResultStringId(kLoadCannotOpen), 3);
+    EXPECT_EQ(vramImage.data, nullptr);
+}
+
+TEST_F(LoadScreenFileTest, AFolderIsRefused) {
+    EXPECT_EQ(LoadScreenFileNamed(dir.c_str()), kLoadCannotOpen);
+}
+
+TEST_F(LoadScreenFileTest, FiveByteFileIsNotBsave) {
+    WriteBytes(Path("five.sc5"), {0xFE, 0, 0, 0, 0});
+    EXPECT_EQ(LoadScreenFileNamed(Path("five.sc5").c_str()), kLoadNotBsave);
+    EXPECT_EQ(LoadResultStringId(kLoadNotBsave), 4);
+    EXPECT_STREQ(windowTitle, "five.sc5 - Vramoria");
+}
+
+TEST_F(LoadScreenFileTest, NamesLongerThan259CharactersAreRefused) {
+    std::string name = Path(std::string(300, 'a') + ".sc5");
+    WriteBytes(Path("short.sc5"), PlainBsave(0, 0, {1}));
+    EXPECT_EQ(LoadScreenFileNamed(name.c_str()), kLoadCannotOpen);
+    EXPECT_EQ(LoadScreenFile(name.c_str()), kLoadCannotOpen);
+    EXPECT_LT(std::strlen(windowTitle), static_cast<size_t>(kTitleCapacity));
+    EXPECT_EQ(vramImage.data, nullptr);
+}
+
+TEST_F(LoadScreenFileTest, QuotedArgumentEndsAtItsQuoteUnquotedTakesTheRest) {
+    WriteBytes(Path("my pic.sc7"), PlainBsave(0, 0xD3FF, Bytes(0xD400, 0x12)));
+    std::string quoted = "\"" + Path("my pic.sc7") + "\" --ignored words";
+    ASSERT_EQ(LoadScreenFile(quoted.c_str()), kLoadOk);
+    EXPECT_EQ(screenMode, kScreen7);
+    EXPECT_EQ(vramImage.dataSize, 0xD400);
+    EXPECT_STREQ(windowTitle, "my pic.sc7 - Vramoria");
+
+    ResetState();
+    ASSERT_EQ(LoadScreenFile(Path("my pic.sc7").c_str()), kLoadOk);  // blanks and all
+    EXPECT_EQ(LoadScreenFile((Path("my pic.sc7") + " extra").c_str()), kLoadCannotOpen);
+}
+
+TEST_F(LoadScreenFileTest, EmptyArgumentWithoutADialogIsACancel) {
+    EXPECT_EQ(LoadScreenFile(""), kLoadCancelled);
+    EXPECT_EQ(LoadResultStringId(kLoadCancelled), 0);
+}
+
+TEST_F(LoadScreenFileTest, SuccessResetsThePaletteState) {
+    filePaletteCount = 5;
+    paletteIndex = 7;
+    Bytes mona = PlainBsave(0, 0x769F, Bytes(30368, 0x11));
+    WriteBytes(Path("a.sc5"), mona);
+    ASSERT_EQ(LoadScreenFileNamed(Path("a.sc5").c_str()), kLoadOk);
+    EXPECT_EQ(vramImage.dataSize, 30368);
+    EXPECT_EQ(screenMode, kScreen5);
+    EXPECT_EQ(paletteIndex, kPaletteInternal);
+    EXPECT_EQ(filePaletteCount, 0);
+    EXPECT_NE(GetPaletteSlot(kPaletteInternal), nullptr);
+}
+
+TEST_F(LoadScreenFileTest, PlainFileAboveZeroWithAnUnknownExtension) {
+    WriteBytes(Path("pic.bin"), PlainBsave(0x1000, 0x7FFF, Bytes(0x7000, 0x77)));
+    ASSERT_EQ(LoadScreenFileNamed(Path("pic.bin").c_str()), kLoadOk);
+    EXPECT_EQ(vramImage.dataSize, 0x8000);
+    EXPECT_EQ(screenMode, kScreen5);  // exactly 32768 bytes is not more than 32768
+    EXPECT_EQ(vramImage.data[0x0FFF], 0);
+    EXPECT_EQ(vramImage.data[0x1000], 0x77);
+
+    WriteBytes(Path("big.bin"), PlainBsave(0, 0xFA9F, Bytes(64160, 0x01)));
+    ASSERT_EQ(LoadScreenFileNamed(Path("big.bin").c_str()), kLoadOk);
+    EXPECT_EQ(vramImage.dataSize, 64160);
+    EXPECT_EQ(screenMode, kScreen7);
+}
+
+TEST_F(LoadScreenFileTest, DotInAFolderNameIsNoExtension) {
+    std::string folder = Path("dir.sc8");
+    std::filesystem::create_directories(folder);
+    WriteBytes(folder + "/pic", PlainBsave(0, 0x00FF, Bytes(0x100, 1)));
+    ASSERT_EQ(LoadScreenFileNamed((folder + "/pic").c_str()), kLoadOk);
+    EXPECT_EQ(screenMode, kScreen5);  // the size rule, not SCREEN 8
+}
+
+TEST_F(LoadScreenFileTest, EmptyFileIsAnEmptyPicture) {
+    WriteBytes(Path("empty.sc7"), {});
+    ASSERT_EQ(LoadScreenFileNamed(Path("empty.sc7").c_str()), kLoadOk);
+    EXPECT_EQ(vramImage.dataSize, 0);
+    EXPECT_EQ(screenMode, kScreen7);
+    EXPECT_EQ(paletteIndex, kPaletteInternal);
+    EXPECT_EQ(CurrentPalette(), &kStandardPalette);  // first use falls back
+    EXPECT_EQ(paletteIndex, kPaletteStandard);
+}
+
+Bytes ThreePalettes() {
+    Bytes palettes(96);
+    for (size_t i = 0; i < palettes.size(); ++i) palettes[i] = static_cast<uint8_t>(i);
+    return palettes;
+}
+
+TEST_F(LoadScreenFileTest, CompanionPaletteOfSr5AndSr7) {
+    const struct {
+        const char* picture;
+        const char* palette;
+        int32_t mode;
+    } kCases[] = {
+        {"a.Sr5", "a.pl5", kScreen5},
+        {"b.sr7", "b.pl7", kScreen7},
+        {"C.SR5", "C.PL5", kScreen5},  // found without regard to case
+        {"d.SR7", "d.pl7", kScreen7},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.picture);
+        ResetState();
+        WriteBytes(Path(c.picture), CompressedBsave({0x05, 0x11}));
+        WriteBytes(Path(c.palette), ThreePalettes());
+        ASSERT_EQ(LoadScreenFileNamed(Path(c.picture).c_str()), kLoadOk);
+        EXPECT_EQ(screenMode, c.mode);
+        EXPECT_EQ(paletteIndex, 2);
+        EXPECT_EQ(filePaletteCount, 3);
+        EXPECT_EQ(filePalettes[2].bytes[31], 95);
+    }
+}
+
+TEST_F(LoadScreenFileTest, Sr5WithoutPaletteFileKeepsTheInternalSlot) {
+    WriteBytes(Path("lone.sr5"), CompressedBsave({0x05, 0x11}));
+    WriteBytes(Path("lone.pl7"), ThreePalettes());  // the wrong companion
+    ASSERT_EQ(LoadScreenFileNamed(Path("lone.sr5").c_str()), kLoadOk);
+    EXPECT_EQ(paletteIndex, kPaletteInternal);
+    EXPECT_EQ(filePaletteCount, 0);
+}
+
+TEST_F(LoadScreenFileTest, Sr8AndSrsBringNoPaletteFile) {
+    for (const char* name : {"e.sr8", "e.srs"}) {
+        ResetState();
+        WriteBytes(Path(name), CompressedBsave({0x05, 0x11}));
+        WriteBytes(Path("e.pl5"), ThreePalettes());
+        WriteBytes(Path("e.pl8"), ThreePalettes());
+        ASSERT_EQ(LoadScreenFileNamed(Path(name).c_str()), kLoadOk);
+        EXPECT_EQ(paletteIndex, kPaletteInternal) << name;
+        EXPECT_EQ(screenMode, std::string(name) == "e.sr8" ? kScreen8 : kScreen12);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,177 @@
+// Palettes: the power-on palette, RGB conversion, palette files and the slot rules.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "image/vram.h"
+#include "palette/palette.h"
+#include "tests/test_support.h"
+
+namespace {
+
+// RGB of the MSX2 power-on palette through the level table (0x00 0x21 0x4A 0x6B 0x94 0xB5 0xDE
+// 0xFF), written out by hand from the palette register values.
+const uint32_t kStandardRgb[16] = {
+    0x000000, 0x000000, 0x21DE21, 0x6BFF6B, 0x2121FF, 0x4A6BFF, 0xB52121, 0x4ADEFF,
+    0xFF2121, 0xFF6B6B, 0xDEDE21, 0xDEDE94, 0x219421, 0xDE4AB5, 0xB5B5B5, 0xFFFFFF,
+};
+
+TEST(PaletteToRgbQuads, StandardPaletteColours) {
+    uint8_t quads[64];
+    PaletteToRgbQuads(&kStandardPalette, quads);
+    for (int n = 0; n < 16; ++n) {
+        uint32_t rgb = static_cast<uint32_t>(quads[4 * n + 2]) << 16 | quads[4 * n + 1] << 8 | quads[4 * n];
+        EXPECT_EQ(rgb, kStandardRgb[n]) << "colour " << n;
+        EXPECT_EQ(quads[4 * n + 3], 0);
+    }
+}
+
+TEST(PaletteToRgbQuads, IgnoresTheUnusedBitsAndKeepsChannelsApart) {
+    MsxPalette p{};
+    p.bytes[0] = 0xFF;  // red 7, blue 7, and bits 7 and 3 that mean nothing
+    p.bytes[1] = 0xF8;  // green 0 with unused bits set
+    p.bytes[2] = 0x40;  // colour 1: red 4 only
+    p.bytes[5] = 0x03;  // colour 2: green 3 only
+    p.bytes[6] = 0x05;  // colour 3: blue 5 only
+    uint8_t q[64];
+    PaletteToRgbQuads(&p, q);
+    EXPECT_EQ(q[0], 0xFF);  // blue
+    EXPECT_EQ(q[1], 0x00);  // green
+    EXPECT_EQ(q[2], 0xFF);  // red
+    EXPECT_EQ(q[4 + 0], 0x00);
+    EXPECT_EQ(q[4 + 2], 0x94);
+    EXPECT_EQ(q[8 + 1], 0x6B);
+    EXPECT_EQ(q[8 + 2], 0x00);
+    EXPECT_EQ(q[12 + 0], 0xB5);
+}
+
+TEST(LevelTable, IsNotTheEvenlySpacedScale) {
+    const uint8_t expected[8] = {0x00, 0x21, 0x4A, 0x6B, 0x94, 0xB5, 0xDE, 0xFF};
+    EXPECT_EQ(std::memcmp(kLevelTable, expected, 8), 0);
+}
+
+struct PaletteFileCase {
+    size_t bytes;
+    int32_t count;
+};
+
+TEST(LoadPaletteFile, CountsWholePalettesUpToEight) {
+    const PaletteFileCase kCases[] = {{96, 3}, {300, 8}, {256, 8}, {40, 1}, {31, 0}, {0, 0}, {32, 1}};
+    std::string dir = ScratchDir("palette-files");
+    for (const PaletteFileCase& c : kCases) {
+        SCOPED_TRACE(c.bytes);
+        ResetState();
+        AllocateVram(0);
+        Bytes file(c.bytes);
+        for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<uint8_t>(i * 7);
+        std::string path = dir + "/p" + std::to_string(c.bytes) + ".pl5";
+        WriteBytes(path, file);
+        ASSERT_TRUE(LoadPaletteFile(path.c_str()));
+        EXPECT_EQ(paletteIndex, kPaletteFileFirst);
+        EXPECT_EQ(filePaletteCount, c.count);
+        for (int32_t slot = kPaletteFileFirst; slot < kPaletteSlotCount; ++slot) {
+            bool available = slot - kPaletteFileFirst < c.count;
+            EXPECT_EQ(GetPaletteSlot(slot) != nullptr, available) << "slot " << slot;
+        }
+        if (c.count > 0) {
+            EXPECT_EQ(GetPaletteSlot(2)->bytes[5], 35);
+        }
+    }
+    ResetState();
+}
+
+TEST(LoadPaletteFile, ShortFileFallsBackToStandardNotInternal) {
+    ResetState();
+    AllocateVram(30368);  // SCREEN 5 with a palette table: the internal slot is available
+    std::string path = ScratchDir("short-palette") + "/s.pl5";
+    WriteBytes(path, Bytes(10, 0x77));
+    ASSERT_TRUE(LoadPaletteFile(path.c_str()));
+    EXPECT_EQ(paletteIndex, 2);
+    EXPECT_EQ(CurrentPalette(), &kStandardPalette);
+    EXPECT_EQ(paletteIndex, kPaletteStandard);
+    ResetState();
+}
+
+TEST(LoadPaletteFile, MissingFileChangesNothing) {
+    ResetState();
+    AllocateVram(0);
+    filePaletteCount = 2;
+    paletteIndex = 3;
+    filePalettes[0].bytes[0] = 0x42;
+    EXPECT_FALSE(LoadPaletteFile((ScratchDir("missing-palette") + "/none.pl5").c_str()));
+    EXPECT_FALSE(LoadPaletteFile(ScratchDir("folder-palette").c_str()));
+    EXPECT_EQ(filePaletteCount, 2);
+    EXPECT_EQ(paletteIndex, 3);
+    EXPECT_EQ(filePalettes[0].bytes[0], 0x42);
+    ResetState();
+}
+
+TEST(LoadPaletteBytes, ANewFileReplacesTheCountButNotTheOldBytes) {
+    ResetState();
+    Bytes eight(256, 0x11);
+    LoadPaletteBytes(eight.data(), eight.size());
+    Bytes one(32, 0x22);
+    LoadPaletteBytes(one.data(), one.size());
+    EXPECT_EQ(filePaletteCount, 1);
+    EXPECT_EQ(filePalettes[0].bytes[0], 0x22);
+    EXPECT_EQ(filePalettes[1].bytes[0], 0x11);  // kept, never used because of the count
+    EXPECT_EQ(GetPaletteSlot(3), nullptr);
+    ResetState();
+}
+
+struct InternalCase {
+    int32_t mode;
+    int32_t dataSize;
+    int32_t address;  // -1: not available
+};
+
+TEST(GetPaletteSlot, InternalSlotIsAViewIntoVramAtTheModesAddress) {
+    const InternalCase kCases[] = {
+        {kScreen5, 30367, -1},     {kScreen5, 30368, 0x7680}, {kScreen6, 30368, 0x7680},
+        {kScreen7, 64159, -1},     {kScreen7, 64160, 0xFA80}, {kScreen8, 64160, 0xFA80},
+        {kScreen10, 65536, 0xFA80}, {kScreen12, 64160, 0xFA80}, {kScreen7, 30368, -1},
+    };
+    for (const InternalCase& c : kCases) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << " size " << c.dataSize);
+        ResetState();
+        AllocateVram(c.dataSize);
+        screenMode = c.mode;
+        const MsxPalette* p = GetPaletteSlot(kPaletteInternal);
+        if (c.address < 0) {
+            EXPECT_EQ(p, nullptr);
+            EXPECT_FALSE(SelectPaletteSlot(kPaletteInternal));
+        } else {
+            EXPECT_EQ(reinterpret_cast<const uint8_t*>(p), vramImage.data + c.address);
+            EXPECT_TRUE(SelectPaletteSlot(kPaletteInternal));
+        }
+    }
+    ResetState();
+}
+
+TEST(CurrentPalette, FallsBackToStandardAndRemembersIt) {
+    ResetState();
+    AllocateVram(100);
+    paletteIndex = kPaletteInternal;
+    EXPECT_EQ(CurrentPalette(), &kStandardPalette);
+    EXPECT_EQ(paletteIndex, kPaletteStandard);
+    paletteIndex = 9;  // file palette 7 of none
+    EXPECT_EQ(CurrentPalette(), &kStandardPalette);
+    EXPECT_EQ(paletteIndex, kPaletteStandard);
+    EXPECT_EQ(GetPaletteSlot(-1), nullptr);
+    EXPECT_EQ(GetPaletteSlot(10), nullptr);
+    ResetState();
+}
+
+TEST(SelectPaletteSlot, UnavailableSlotIsIgnored) {
+    ResetState();
+    AllocateVram(0);
+    Bytes three(96, 1);
+    LoadPaletteBytes(three.data(), three.size());
+    EXPECT_TRUE(SelectPaletteSlot(4));
+    EXPECT_FALSE(SelectPaletteSlot(5));  // the key 3 with three palettes loaded
+    EXPECT_EQ(paletteIndex, 4);
+    EXPECT_TRUE(SelectPaletteSlot(kPaletteStandard));
+    ResetState();
+}
+
+}  // namespace

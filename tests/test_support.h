@@ -1,0 +1,27 @@
+// Helpers shared by the unit tests: a clean process state, scratch files, the real pictures.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+// Frees the picture and resets every process-wide state variable to its start-up value.
+void ResetState();
+
+// A fresh, empty folder for one test (removed by the next call of the same test name).
+std::string ScratchDir(const std::string& name);
+
+void WriteBytes(const std::string& path, const Bytes& bytes);
+Bytes ReadBytes(const std::string& path);
+bool FileExists(const std::string& path);
+
+// A plain BSAVE file: header FE start end 0000, then body.
+Bytes PlainBsave(uint16_t start, uint16_t end, const Bytes& body);
+// A compressed BSAVE file: header FD 0000 length 0000, then the runs.
+Bytes CompressedBsave(const Bytes& runs);
+
+// Folder of the real pictures beside the repository (VRAMORIA_PICTURES overrides), or "" when
+// it is absent.
+std::string SharedPictures();
