@@ -7,6 +7,10 @@
 #include "image/bsave.h"
 #include "image/vram.h"
 #include "palette/palette.h"
+#include "platform/platform.h"
+#include "platform/png.h"
+#include "render/display.h"
+#include "render/view.h"
 
 namespace {
 
@@ -61,7 +65,66 @@ bool ParseSlot(const char* text, int32_t* slot) {
 
 // What the viewer does after every change of mode, palette or bytes: rebuild the display,
 // whose first act is to take the current palette (and so to apply its fallback).
-void Refresh() { CurrentPalette(); }
+void Refresh() { RebuildDisplayBitmap(); }
+
+// -o FILE.bmp and -o FILE.png, told apart by the extension in any case.
+bool ParseImageOutput(const char* file, Step* step) {
+    const char* extension = file + ExtensionOffset(file);
+    if (*extension == '.') ++extension;
+    auto is = [extension](const char* name) {
+        for (size_t i = 0;; ++i) {
+            char c = extension[i];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c != name[i]) return false;
+            if (c == '\0') return true;
+        }
+    };
+    if (is("bmp")) {
+        *step = {kStepWriteBmp, 0, file};
+    } else if (is("png")) {
+        *step = {kStepWritePng, 0, file};
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool ParseView(const char* text, int32_t* view) {
+    static const struct { const char* text; ViewSize view; } kViews[] = {
+        {"full", kViewFull}, {"small", kViewSmall}, {"large", kViewLarge},
+    };
+    for (const auto& v : kViews) {
+        if (std::strcmp(text, v.text) == 0) {
+            *view = v.view;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Every file is written whole or not at all; on failure the target is untouched.
+bool WriteOutputFile(const std::string& file, const void* bytes, size_t size) {
+    char reason[256] = "";
+    if (WriteFileAtomically(file.c_str(), bytes, size, reason, sizeof reason) != kWriteOk) {
+        Fail(file, std::string("cannot write the file: ") + reason);
+        return false;
+    }
+    return true;
+}
+
+// The display bitmap as the viewer's pane shows it at the given size, as a PNG file.
+bool WritePng(const std::string& file, ViewSize view) {
+    const int32_t width = ViewWidth(view);
+    const int32_t height = ViewHeight(view);
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    RenderView(view, rgb.data());
+    std::vector<uint8_t> png;
+    if (!EncodePngRgb(rgb.data(), width, height, &png)) {
+        Fail(file, "the PNG encoder failed");
+        return false;
+    }
+    return WriteOutputFile(file, png.data(), png.size());
+}
 
 void AppendJsonString(std::string* out, const char* s) {
     out->push_back('"');
@@ -114,7 +177,8 @@ void PrintInfo(const std::string& picture, bool json) {
         out += ",\"paletteIndex\":" + std::to_string(paletteIndex);
         out += ",\"filePaletteCount\":" + std::to_string(filePaletteCount);
         out += ",\"availableSlots\":[" + slots + "]";
-        out += ",\"palette\":\"" + std::string(hex) + "\"}";
+        out += ",\"palette\":\"" + std::string(hex) + "\"";
+        out += ",\"conversionTable\":" + std::to_string(conversionTable) + "}";
         std::printf("%s\n", out.c_str());
     } else {
         std::printf("file:            %s\n", picture.c_str());
@@ -127,6 +191,7 @@ void PrintInfo(const std::string& picture, bool json) {
         std::printf("file palettes:   %d\n", filePaletteCount);
         std::printf("available slots: %s\n", slots.c_str());
         std::printf("palette:         %s\n", hex);
+        std::printf("conversions:     0x%08X\n", static_cast<unsigned>(conversionTable));
     }
     std::fflush(stdout);
 }
@@ -149,6 +214,14 @@ void PrintUsage() {
         "                      its first palette\n"
         "                        vramoria-convert pic.sc5 --palette-file pic.pl5 --palette 2 --info\n"
         "  --info              print the picture's state\n"
+        "  --view V            what later PNG output shows: V = full (the picture, 256 or 512\n"
+        "                      wide, 212 high; the default), small (the viewer's 1:1 pane,\n"
+        "                      256x212) or large (the doubled pane, 512x424)\n"
+        "                        vramoria-convert pic.sc7 --view small -o small.png\n"
+        "  -o FILE.bmp         write the picture as the viewer's Save bitmap command does\n"
+        "                        vramoria-convert pic.sc8 -o pic.bmp\n"
+        "  -o FILE.png         write the picture as PNG (see --view)\n"
+        "                        vramoria-convert pic.sc5 --palette standard -o pic.png\n"
         "\n"
         "Options:\n"
         "  --json              print --info as one JSON object per line\n"
@@ -197,6 +270,24 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
             const char* v = value(arg);
             if (v == nullptr) return false;
             line->steps.push_back({kStepPaletteFile, 0, v});
+        } else if (std::strcmp(arg, "-o") == 0) {
+            const char* v = value(arg);
+            Step step;
+            if (v == nullptr) return false;
+            if (!ParseImageOutput(v, &step)) {
+                *error = std::string("-o writes FILE.bmp or FILE.png, not '") + v + "'";
+                return false;
+            }
+            line->steps.push_back(step);
+        } else if (std::strcmp(arg, "--view") == 0) {
+            const char* v = value(arg);
+            int32_t view = 0;
+            if (v == nullptr) return false;
+            if (!ParseView(v, &view)) {
+                *error = std::string("--view takes full, small or large, not '") + v + "'";
+                return false;
+            }
+            line->steps.push_back({kStepView, view, ""});
         } else if (arg[0] == '-' && arg[1] != '\0') {
             *error = std::string("unknown option '") + arg + "'";
             return false;
@@ -223,6 +314,7 @@ bool RunSteps(const CommandLine& line, const std::string& picture) {
         return false;
     }
     Refresh();
+    ViewSize view = kViewFull;
     for (const Step& step : line.steps) {
         switch (step.kind) {
             case kStepMode:
@@ -250,6 +342,16 @@ bool RunSteps(const CommandLine& line, const std::string& picture) {
                 break;
             case kStepInfo:
                 PrintInfo(picture, line.json);
+                break;
+            case kStepWriteBmp:
+                // Bytes 2 .. 2 + bfSize of the display bitmap are a complete BMP file.
+                if (!WriteOutputFile(step.text, displayBitmap + 2, DisplayBitmapFileSize())) return false;
+                break;
+            case kStepWritePng:
+                if (!WritePng(step.text, view)) return false;
+                break;
+            case kStepView:
+                view = static_cast<ViewSize>(step.value);
                 break;
         }
     }

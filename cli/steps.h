@@ -10,6 +10,9 @@ enum StepKind : int32_t {
     kStepPalette,      // --palette S: select a palette slot
     kStepPaletteFile,  // --palette-file FILE
     kStepInfo,         // --info
+    kStepWriteBmp,     // -o FILE.bmp: the display bitmap's file image
+    kStepWritePng,     // -o FILE.png: the picture as --view last set it, as PNG
+    kStepView,         // --view full|small|large: what PNG output shows from then on
 };
 
 struct Step {

@@ -1,0 +1,107 @@
+// Building the display bitmap of each mode and decoding one YJK line, each beside a memcpy of
+// the same number of output bytes in the same run: the physical floor for writing that much
+// memory. The counter "x_memcpy" is the time per build divided by the memcpy's time.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "image/vram.h"
+#include "palette/palette.h"
+#include "render/display.h"
+#include "render/yjk.h"
+
+namespace {
+
+// A full-size picture with varied bytes, the palette table included (0x10000 bytes).
+void MakePicture(int32_t mode) {
+    if (vramImage.data == nullptr) {
+        AllocateVram(0x10000);
+        uint32_t seed = 12345;
+        for (int32_t i = 0; i < 0x10000; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            vramImage.data[i] = static_cast<uint8_t>(seed >> 16);
+        }
+    }
+    screenMode = mode;
+    paletteIndex = kPaletteInternal;
+}
+
+// Seconds per memcpy of `bytes` between two buffers, measured now (the same run, the same
+// cache state as the thing compared with it).
+double MemcpySeconds(size_t bytes) {
+    std::vector<uint8_t> from(bytes, 1), to(bytes);
+    const int rounds = 2000;
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < rounds; ++i) {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    return took.count() / rounds;
+}
+
+void ReportRatio(benchmark::State& state, double secondsPerIteration, size_t bytes, double pixels) {
+    state.counters["x_memcpy"] = secondsPerIteration / MemcpySeconds(bytes);
+    state.counters["ns_per_pixel"] = secondsPerIteration * 1e9 / pixels;
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+
+// The rebuild the viewer does: free the old buffer, build the new one.
+void BM_BuildDisplayBitmap(benchmark::State& state) {
+    const int32_t mode = static_cast<int32_t>(state.range(0));
+    MakePicture(mode);
+    RebuildDisplayBitmap();
+    const size_t bytes = 2 + DisplayBitmapFileSize();
+    const double pixels = 212.0 * DisplayBitmapWidth();
+    auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        RebuildDisplayBitmap();
+        benchmark::DoNotOptimize(displayBitmap);
+        benchmark::ClobberMemory();
+    }
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    ReportRatio(state, took.count() / static_cast<double>(state.iterations()), bytes, pixels);
+    state.SetLabel(kScreenModes[mode].name);
+}
+BENCHMARK(BM_BuildDisplayBitmap)->DenseRange(kScreen5, kScreen12)->ArgName("mode");
+
+void BM_Memcpy(benchmark::State& state) {
+    const size_t bytes = static_cast<size_t>(state.range(0));
+    std::vector<uint8_t> from(bytes, 1), to(bytes);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+// The file-image sizes of SCREEN 5, 6/7, 8 and 10-12 plus the two alignment bytes.
+BENCHMARK(BM_Memcpy)->Arg(27256)->Arg(54392)->Arg(55352)->Arg(162872)->Arg(768);
+
+void BM_DecodeYjkRow(benchmark::State& state) {
+    const bool yae = state.range(0) != 0;
+    MakePicture(yae ? kScreen10 : kScreen12);
+    uint8_t colours[64];
+    PaletteToRgbQuads(CurrentPalette(), colours);
+    std::vector<uint8_t> row(768);
+    int32_t line = 0;
+    auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        DecodeYjkRow(vramImage.data + 256 * line, row.data(), yae, colours);
+        benchmark::DoNotOptimize(row.data());
+        benchmark::ClobberMemory();
+        line = line == 211 ? 0 : line + 1;
+    }
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    ReportRatio(state, took.count() / static_cast<double>(state.iterations()), row.size(), 256.0);
+    state.SetLabel(yae ? "SCREEN 10/11" : "SCREEN 12");
+}
+BENCHMARK(BM_DecodeYjkRow)->Arg(0)->Arg(1)->ArgName("yae");
+
+}  // namespace
+
+BENCHMARK_MAIN();

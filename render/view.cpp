@@ -1,0 +1,84 @@
+// The pane's picture as RGB pixels (see view.h).
+#include "render/view.h"
+
+#include "image/vram.h"
+#include "render/display.h"
+
+namespace {
+
+int32_t Get16(const uint8_t* p) { return p[0] | p[1] << 8; }
+
+int32_t Get32(const uint8_t* p) {
+    return static_cast<int32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
+}
+
+// A bottom-up BI_RGB DIB of our own making: a BITMAPINFO (header, colour table) and its rows.
+struct Dib {
+    const uint8_t* info;
+    const uint8_t* bits;
+    int32_t width;
+    int32_t bitsPerPixel;
+    int32_t stride;  // rows are padded to whole 32-bit words
+};
+
+Dib MakeDib(const uint8_t* info) {
+    Dib dib;
+    dib.info = info;
+    dib.bits = displayBitmap + 2 + DisplayBitmapPixelOffset();
+    dib.width = Get32(info + 4);
+    dib.bitsPerPixel = Get16(info + 14);
+    dib.stride = (dib.width * dib.bitsPerPixel + 31) / 32 * 4;
+    return dib;
+}
+
+// Pixel x of picture line y (line 0 is the top, stored last) as red, green, blue.
+void ReadPixel(const Dib& dib, int32_t x, int32_t y, uint8_t* rgb) {
+    const uint8_t* row = dib.bits + (kScreenLines - 1 - y) * dib.stride;
+    const uint8_t* colour;  // blue, green, red
+    switch (dib.bitsPerPixel) {
+        case 4: {
+            const uint8_t pair = row[x >> 1];
+            colour = dib.info + 40 + 4 * ((x & 1) != 0 ? pair & 15 : pair >> 4);  // high nibble left
+            break;
+        }
+        case 8:
+            colour = dib.info + 40 + 4 * row[x];
+            break;
+        default:  // 24: blue, green, red in the row itself
+            colour = row + 3 * x;
+            break;
+    }
+    rgb[0] = colour[2];
+    rgb[1] = colour[1];
+    rgb[2] = colour[0];
+}
+
+}  // namespace
+
+int32_t ViewWidth(ViewSize view) {
+    switch (view) {
+        case kViewFull:
+            return DisplayBitmapWidth();
+        case kViewSmall:
+            return 256;
+        case kViewLarge:
+            return 512;
+    }
+    return 0;
+}
+
+int32_t ViewHeight(ViewSize view) { return view == kViewLarge ? 2 * kScreenLines : kScreenLines; }
+
+void RenderView(ViewSize view, uint8_t* rgb) {
+    // The 1:1 pane paints through viewBitmapInfo (the half-width view for SCREEN 6 and 7); the
+    // full picture and the doubled pane use the file image's own header, stretched to 512 x 424
+    // in the latter.
+    const Dib dib = MakeDib(view == kViewSmall ? viewBitmapInfo : displayBitmap + 16);
+    const int32_t width = ViewWidth(view);
+    const int32_t height = ViewHeight(view);
+    const int32_t xScale = width / dib.width;    // 1, or 2 when a 256-wide picture is doubled
+    const int32_t yScale = height / kScreenLines;
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x, rgb += 3) ReadPixel(dib, x / xScale, y / yScale, rgb);
+    }
+}

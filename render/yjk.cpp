@@ -1,0 +1,140 @@
+// YJK and YAE lines to 24-bit rows (see yjk.h).
+#include "render/yjk.h"
+
+namespace {
+
+// A 5-bit level n widened to 8 bits by repeating its top bits, (n << 3) | (n >> 2), so that
+// 0 is 0x00 and 31 is 0xFF; indices below 0 give 0 and above 31 give 255. The range -32..63
+// covers every index the relations produce: Y + J and Y + K lie in -32..62, the blue index
+// (5Y - 2J - K + 2) >> 2 in -23..63.
+constexpr uint8_t Clamp(int n) {
+    return static_cast<uint8_t>(n < 0 ? 0 : n > 31 ? 255 : (n << 3) | (n >> 2));
+}
+
+// The clamp table, made at compile time.
+struct ClampTable {
+    uint8_t value[96];  // entry n + 32 for n = -32..63
+};
+
+constexpr ClampTable MakeClampTable() {
+    ClampTable t{};
+    for (int n = -32; n < 64; ++n) t.value[n + 32] = Clamp(n);
+    return t;
+}
+
+constexpr ClampTable kClamp = MakeClampTable();
+
+// floor(a / 4): >> of a negative number is only defined from C++20 on.
+constexpr int FloorQuarter(int a) { return a >= 0 ? a / 4 : -((3 - a) / 4); }
+
+// The low three bits of a group's bytes, w & 0x07070707 with w the group read as a
+// little-endian word, carry K (b0: bits 2-0, b1: bits 5-3) and J (b2, b3). Multiplying them by
+// kJkSpread and taking 12 bits from bit 15 gives a number 0..4095 that differs for every one of
+// the 4096 (J, K) pairs: the number of the pair's row in the colour table. (Checked for all
+// pairs when the multiplier was chosen: every row of the table is filled exactly once.) One
+// multiplication instead of gathering the four 3-bit fields with shifts and masks.
+constexpr uint32_t kJkSpread = (1u << 0) + (1u << 1) + (1u << 13) + (1u << 19);
+
+inline uint32_t JkRow(uint32_t lowBits) { return (lowBits * kJkSpread >> 15) & 0xFFF; }
+
+// Every colour a YJK pixel can have, as a word with blue, green and red in bytes 0-2: entry
+// 32 * JkRow + Y. 4096 x 32 words (512 KiB, made on first use in about a third of a
+// millisecond) turn each pixel into one load and one store.
+uint32_t yjkColours[4096 * 32];
+bool yjkColoursMade;
+
+void MakeYjkColours() {
+    const uint8_t* c = kClamp.value + 32;
+    for (uint32_t k = 0; k < 64; ++k) {
+        for (uint32_t j = 0; j < 64; ++j) {
+            const uint32_t lowBits = (k & 7) | (k >> 3) << 8 | (j & 7) << 16 | (j >> 3) << 24;
+            uint32_t* row = yjkColours + 32 * JkRow(lowBits);
+            const int sj = static_cast<int>(j ^ 32) - 32;  // 6-bit two's complement, -32..31
+            const int sk = static_cast<int>(k ^ 32) - 32;
+            for (int y = 0; y < 32; ++y) {
+                // The V9958's relations on 5-bit levels: R = Y + J, G = Y + K and
+                // B = (5Y - 2J - K) / 4 rounded to nearest, halves upward (the + 2; a plain
+                // floor gives a darker blue than the chip for about one combination in three).
+                const uint32_t red = c[y + sj];
+                const uint32_t green = c[y + sk];
+                const uint32_t blue = c[FloorQuarter(5 * y - 2 * sj - sk + 2)];
+                row[y] = red << 16 | green << 8 | blue;
+            }
+        }
+    }
+    yjkColoursMade = true;
+}
+
+// Writes the three bytes of a pixel and the byte after it (the next pixel's blue, written
+// again in its turn): one 32-bit store instead of three byte stores.
+inline void Put4(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+
+inline void Put3(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+}
+
+// One pixel: its byte b, the colours of its group's (J, K) indexed by Y, and for SCREEN 10/11
+// the palette colours indexed the same way (entry Y, for odd Y, is palette colour Y >> 1 =
+// b >> 4). kYae: bit 3 of the byte, the lowest bit of Y, is the attribute that selects the
+// palette colour; the byte's low bits still made the group's J and K. kLast: the row's last
+// pixel, which must not write past the row.
+template <bool kYae, bool kLast>
+inline void DecodePixel(uint32_t b, const uint32_t* colours, const uint32_t* paletteByY, uint8_t* out) {
+    const uint32_t y = b >> 3;
+    const uint32_t* table = colours;
+    if (kYae && (b & 0x08) != 0) table = paletteByY;
+    const uint32_t pixel = table[y];
+    if (kLast) {
+        Put3(out, pixel);
+    } else {
+        Put4(out, pixel);
+    }
+}
+
+template <bool kYae, bool kLast>
+inline void DecodeGroup(const uint8_t* in, uint8_t* out, const uint32_t* paletteByY) {
+    const uint32_t w = static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
+                       static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
+    const uint32_t* colours = yjkColours + 32 * JkRow(w & 0x07070707u);
+    DecodePixel<kYae, false>(in[0], colours, paletteByY, out);
+    DecodePixel<kYae, false>(in[1], colours, paletteByY, out + 3);
+    DecodePixel<kYae, false>(in[2], colours, paletteByY, out + 6);
+    DecodePixel<kYae, kLast>(in[3], colours, paletteByY, out + 9);
+}
+
+template <bool kYae>
+void DecodeRow(const uint8_t* line, uint8_t* row, const uint32_t* paletteByY) {
+    for (int group = 0; group < 62; group += 2) {
+        DecodeGroup<kYae, false>(line + 4 * group, row + 12 * group, paletteByY);
+        DecodeGroup<kYae, false>(line + 4 * group + 4, row + 12 * group + 12, paletteByY);
+    }
+    DecodeGroup<kYae, false>(line + 4 * 62, row + 12 * 62, paletteByY);
+    DecodeGroup<kYae, true>(line + 4 * 63, row + 12 * 63, paletteByY);
+}
+
+}  // namespace
+
+const uint8_t* YjkClampTable() { return kClamp.value; }
+
+void DecodeYjkRow(const uint8_t* line, uint8_t* row, bool yaeMode, const uint8_t* paletteColours) {
+    if (!yjkColoursMade) MakeYjkColours();
+    if (yaeMode) {
+        // The 16 colours as words like the YJK colours, at the odd entries 2n + 1 of a table
+        // indexed by Y (the even entries are never read).
+        uint32_t paletteByY[32] = {};
+        for (int n = 0; n < 16; ++n) {
+            const uint8_t* c = paletteColours + 4 * n;
+            paletteByY[2 * n + 1] = c[0] | c[1] << 8 | static_cast<uint32_t>(c[2]) << 16;
+        }
+        DecodeRow<true>(line, row, paletteByY);
+    } else {
+        DecodeRow<false>(line, row, nullptr);
+    }
+}
