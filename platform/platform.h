@@ -30,6 +30,10 @@ enum WriteResult : int32_t {
 WriteResult WriteFileAtomically(const char* path, const void* data, size_t size,
                                 char* reason, size_t reasonCapacity);
 
+// Test seam for fault injection: from now on every WriteFileAtomically stops after
+// `bytesBeforeFailure` bytes as a full disk would; a negative value turns it off again.
+void SetWriteFailureForTesting(int64_t bytesBeforeFailure);
+
 // Name of the Win32 call a write result stands for ("CreateFile", "WriteFile", "HeapAlloc"),
 // "" for success.
 const char* WriteResultOperation(WriteResult result);

@@ -25,7 +25,15 @@ size_t FolderLength(const char* path) {
     return slash == nullptr ? 0 : static_cast<size_t>(slash - path) + 1;
 }
 
+int64_t writeFailureAfter = -1;  // the test seam: bytes a write may still take, -1 = off
+
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
+    if (writeFailureAfter >= 0 && size > static_cast<uint64_t>(writeFailureAfter)) {
+        // What a full disk does: part of the data lands, then ENOSPC.
+        if (!WriteAll(fd, data, static_cast<size_t>(writeFailureAfter))) return false;
+        errno = ENOSPC;
+        return false;
+    }
     while (size > 0) {
         ssize_t n = write(fd, data, size);
         if (n < 0) {
@@ -39,6 +47,8 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
 }
 
 }  // namespace
+
+void SetWriteFailureForTesting(int64_t bytesBeforeFailure) { writeFailureAfter = bytesBeforeFailure; }
 
 ReadResult ReadFilePrefix(const char* path, uint8_t* buffer, size_t capacity, size_t* got) {
     *got = 0;

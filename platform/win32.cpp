@@ -39,7 +39,11 @@ size_t FolderLength(const char* path) {
     return folder;
 }
 
+int64_t writeFailureAfter = -1;  // the test seam: bytes a write may still take, -1 = off
+
 }  // namespace
+
+void SetWriteFailureForTesting(int64_t bytesBeforeFailure) { writeFailureAfter = bytesBeforeFailure; }
 
 ReadResult ReadFilePrefix(const char* path, uint8_t* buffer, size_t capacity, size_t* got) {
     *got = 0;
@@ -93,9 +97,14 @@ WriteResult WriteFileAtomically(const char* path, const void* data, size_t size,
     }
     WriteResult result = kWriteOk;
     DWORD written = 0;
-    if (!WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) || written != size) {
-        SetReason(reason, reasonCapacity, written != size && GetLastError() == 0 ? ERROR_DISK_FULL
-                                                                                 : GetLastError());
+    DWORD request = static_cast<DWORD>(size);
+    if (writeFailureAfter >= 0 && size > static_cast<uint64_t>(writeFailureAfter)) {
+        request = static_cast<DWORD>(writeFailureAfter);  // a full disk takes only part
+    }
+    SetLastError(ERROR_SUCCESS);
+    if (!WriteFile(file, data, request, &written, nullptr) || written != size) {
+        DWORD error = GetLastError();
+        SetReason(reason, reasonCapacity, error == ERROR_SUCCESS ? ERROR_DISK_FULL : error);
         result = kWriteWriteFailed;
     }
     if (result == kWriteOk && !FlushFileBuffers(file)) {

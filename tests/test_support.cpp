@@ -12,6 +12,7 @@
 #include "image/bsave.h"
 #include "image/vram.h"
 #include "palette/palette.h"
+#include "render/display.h"
 
 namespace fs = std::filesystem;
 
@@ -25,6 +26,10 @@ void ResetState() {
     loadedHeader = BsaveHeader{};
     fileName[0] = '\0';
     windowTitle[0] = '\0';
+    std::free(displayBitmap);
+    displayBitmap = nullptr;
+    viewBitmapInfo = nullptr;
+    conversionTable = 0;
 }
 
 std::string ScratchDir(const std::string& name) {

@@ -1,0 +1,64 @@
+// A random sequence of the viewer's commands on a picture: mode selection, palette selection,
+// palette files, every conversion, the display build and the save image, with the invariants
+// checked after each.
+//
+// Input: byte 0 picks the initial mode, bytes 1-2 the length n of the picture bytes that follow
+// (loaded as a BSAVE file), then one command per byte; a palette-file command takes its size
+// and that many bytes from the input. At most 64 commands run, so that each input stays quick.
+#include <vector>
+
+#include "convert/convert.h"
+#include "image/bsave.h"
+#include "tests/fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 3) return 0;
+    size_t n = static_cast<size_t>(data[1] | data[2] << 8);
+    size_t p = 3;
+    if (n > size - p) n = size - p;
+    if (LoadBsaveBytes(data + p, n) != kLoadOk) return 0;
+    p += n;
+    filePaletteCount = 0;
+    paletteIndex = kPaletteInternal;
+    screenMode = data[0] % kScreenModeCount;
+    RebuildDisplayBitmap();
+    CheckDisplayInvariants();
+    std::vector<uint8_t> image(0x10000);
+    for (int count = 0; p < size && count < 64; ++count) {
+        uint8_t command = data[p++];
+        switch (command % 5) {
+            case 0:  // F5..F12: reinterpret
+                SelectScreenMode((command >> 3) % kScreenModeCount);
+                RebuildDisplayBitmap();
+                break;
+            case 1:  // 0-9: palette slot, ignored when unavailable
+                if (SelectPaletteSlot((command >> 3) % kPaletteSlotCount)) RebuildDisplayBitmap();
+                break;
+            case 2: {  // Ctrl+L: a palette file
+                size_t bytes = command >> 3;  // up to 31 palettes' worth of a partial file
+                bytes = bytes * 11;
+                if (bytes > size - p) bytes = size - p;
+                LoadPaletteBytes(data + p, bytes);
+                p += bytes;
+                RebuildDisplayBitmap();
+                break;
+            }
+            case 3: {  // Ctrl+F5..F12: convert (does nothing when not offered)
+                int32_t target = (command >> 3) % kScreenModeCount;
+                int32_t before = screenMode;
+                bool offered = ((conversionTable >> (4 * target)) & 15) != 0;
+                FUZZ_CHECK(ConvertToMode(target) == offered);
+                FUZZ_CHECK(screenMode == (offered ? target : before));
+                break;
+            }
+            case 4: {  // Ctrl+S: the save image
+                int32_t bytes = BuildBsaveImage(image.data());
+                FUZZ_CHECK(bytes == BsaveFileSize(screenMode));
+                FUZZ_CHECK(image[0] == 0xFE);
+                break;
+            }
+        }
+        CheckDisplayInvariants();
+    }
+    return 0;
+}
