@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "convert/convert.h"
 #include "image/bsave.h"
 #include "image/vram.h"
 #include "palette/palette.h"
@@ -85,6 +86,72 @@ bool ParseImageOutput(const char* file, Step* step) {
         *step = {kStepWritePng, 0, file};
     } else {
         return false;
+    }
+    return true;
+}
+
+// --format: what every later -o writes, whatever the file's extension says.
+enum OutputFormat : int32_t { kFormatByExtension, kFormatBsave, kFormatBmp, kFormatPng };
+
+bool ParseFormat(const char* text, int32_t* format) {
+    static const struct { const char* text; OutputFormat format; } kFormats[] = {
+        {"bsave", kFormatBsave}, {"bmp", kFormatBmp}, {"png", kFormatPng},
+    };
+    for (const auto& f : kFormats) {
+        if (std::strcmp(text, f.text) == 0) {
+            *format = f.format;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The -o dispatch: .bmp and .png write images, any other name the BSAVE file of the current
+// mode, as the viewer's Save As does; a --format given before overrides the extension.
+Step OutputStep(const char* file, int32_t format) {
+    switch (format) {
+        case kFormatBsave:
+            return {kStepWriteBsave, 0, file};
+        case kFormatBmp:
+            return {kStepWriteBmp, 0, file};
+        case kFormatPng:
+            return {kStepWritePng, 0, file};
+        case kFormatByExtension:
+            break;
+    }
+    Step step;
+    if (!ParseImageOutput(file, &step)) step = {kStepWriteBsave, 0, file};
+    return step;
+}
+
+// --convert M: the modes a conversion can aim at (SCREEN 11 is not one: the conversion to
+// SCREEN 10/11 yields pure YJK pixels, which is SCREEN 10).
+bool ParseConvertTarget(const char* text, int32_t* mode) {
+    static const struct { const char* text; int32_t mode; } kTargets[] = {
+        {"5", kScreen5}, {"6", kScreen6}, {"7", kScreen7}, {"8", kScreen8},
+        {"10", kScreen10}, {"12", kScreen12},
+    };
+    for (const auto& t : kTargets) {
+        if (std::strcmp(text, t.text) == 0) {
+            *mode = t.mode;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Every --convert must be one that the mode reached at that point offers; checked before any
+// step runs, so that a refused conversion leaves no file written.
+bool CheckConversions(const CommandLine& line, const std::string& picture) {
+    int32_t mode = screenMode;
+    for (const Step& step : line.steps) {
+        if (step.kind == kStepMode) mode = step.value;
+        if (step.kind != kStepConvert) continue;
+        if (((ConversionTableForMode(mode) >> (4 * step.value)) & 15) == 0) {
+            Fail(picture, std::string(kScreenModes[mode].name) + " cannot be converted to SCREEN " + step.text);
+            return false;
+        }
+        mode = step.value;
     }
     return true;
 }
@@ -222,6 +289,16 @@ void PrintUsage() {
         "                        vramoria-convert pic.sc8 -o pic.bmp\n"
         "  -o FILE.png         write the picture as PNG (see --view)\n"
         "                        vramoria-convert pic.sc5 --palette standard -o pic.png\n"
+        "  -o FILE             any other name: write a BSAVE file of the current mode with the\n"
+        "                      current palette, as the viewer's Save As command does\n"
+        "                        vramoria-convert pic.sc5 --convert 7 -o pic.sc7\n"
+        "  --format F          what every later -o writes, whatever its extension:\n"
+        "                      F = bsave, bmp or png\n"
+        "                        vramoria-convert pic.sc8 --format bsave -o pic.bin\n"
+        "  --convert M         convert the bytes into another mode's layout: M = 5, 6, 7, 8, 10\n"
+        "                      or 12, where the current mode offers it (SCREEN 5: 6, 7, 8, 10;\n"
+        "                      SCREEN 6: 5, 7, 8, 10; SCREEN 7: 6, 8; SCREEN 10/11 and 12: 10)\n"
+        "                        vramoria-convert pic.sc6 --convert 5 -o pic.sc5\n"
         "\n"
         "Options:\n"
         "  --json              print --info as one JSON object per line\n"
@@ -233,6 +310,7 @@ void PrintUsage() {
 }
 
 bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* error) {
+    int32_t format = kFormatByExtension;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         auto value = [&](const char* option) -> const char* {
@@ -272,13 +350,24 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
             line->steps.push_back({kStepPaletteFile, 0, v});
         } else if (std::strcmp(arg, "-o") == 0) {
             const char* v = value(arg);
-            Step step;
             if (v == nullptr) return false;
-            if (!ParseImageOutput(v, &step)) {
-                *error = std::string("-o writes FILE.bmp or FILE.png, not '") + v + "'";
+            line->steps.push_back(OutputStep(v, format));
+        } else if (std::strcmp(arg, "--format") == 0) {
+            const char* v = value(arg);
+            if (v == nullptr) return false;
+            if (!ParseFormat(v, &format)) {
+                *error = std::string("--format takes bsave, bmp or png, not '") + v + "'";
                 return false;
             }
-            line->steps.push_back(step);
+        } else if (std::strcmp(arg, "--convert") == 0) {
+            const char* v = value(arg);
+            int32_t mode = 0;
+            if (v == nullptr) return false;
+            if (!ParseConvertTarget(v, &mode)) {
+                *error = std::string("--convert takes 5, 6, 7, 8, 10 or 12, not '") + v + "'";
+                return false;
+            }
+            line->steps.push_back({kStepConvert, mode, v});
         } else if (std::strcmp(arg, "--view") == 0) {
             const char* v = value(arg);
             int32_t view = 0;
@@ -314,6 +403,7 @@ bool RunSteps(const CommandLine& line, const std::string& picture) {
         return false;
     }
     Refresh();
+    if (!CheckConversions(line, picture)) return false;
     ViewSize view = kViewFull;
     for (const Step& step : line.steps) {
         switch (step.kind) {
@@ -353,6 +443,22 @@ bool RunSteps(const CommandLine& line, const std::string& picture) {
             case kStepView:
                 view = static_cast<ViewSize>(step.value);
                 break;
+            case kStepConvert:
+                // Offered: CheckConversions made sure. Converts, sets the mode and rebuilds.
+                if (!ConvertToMode(step.value)) {
+                    Fail(picture, std::string(kScreenModes[screenMode].name) +
+                                      " cannot be converted to SCREEN " + step.text);
+                    return false;
+                }
+                break;
+            case kStepWriteBsave: {
+                char reason[256] = "";
+                if (SaveScreenFileTo(step.text.c_str(), reason, sizeof reason) != kWriteOk) {
+                    Fail(step.text, std::string("cannot write the file: ") + reason);
+                    return false;
+                }
+                break;
+            }
         }
     }
     return true;

@@ -13,6 +13,8 @@ enum StepKind : int32_t {
     kStepWriteBmp,     // -o FILE.bmp: the display bitmap's file image
     kStepWritePng,     // -o FILE.png: the picture as --view last set it, as PNG
     kStepView,         // --view full|small|large: what PNG output shows from then on
+    kStepConvert,      // --convert M: rewrite the bytes into mode index value's layout
+    kStepWriteBsave,   // -o FILE (any other extension, or --format bsave): Save As
 };
 
 struct Step {

@@ -1,0 +1,291 @@
+// BSAVE saving: the file image of each mode, the palette it carries, the round trip through the
+// loader, and writing that never destroys an existing file.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
+#include "convert/convert.h"
+#include "image/bsave.h"
+#include "image/vram.h"
+#include "palette/palette.h"
+#include "platform/platform.h"
+#include "render/display.h"
+#include "tests/test_support.h"
+
+namespace {
+
+Bytes SaveImage() {
+    Bytes out(static_cast<size_t>(BsaveFileSize(screenMode)), 0xEE);
+    int32_t n = BuildBsaveImage(out.data());
+    EXPECT_EQ(n, static_cast<int32_t>(out.size()));
+    return out;
+}
+
+Bytes Slice(const Bytes& b, size_t from, size_t count) {
+    return Bytes(b.begin() + static_cast<std::ptrdiff_t>(from),
+                 b.begin() + static_cast<std::ptrdiff_t>(from + count));
+}
+
+Bytes PaletteBytes(const MsxPalette& p) { return Bytes(p.bytes, p.bytes + sizeof p.bytes); }
+
+struct LayoutCase {
+    int32_t mode;
+    int32_t fileSize;       // L + 39
+    uint8_t endLow, endHigh;  // L + 31
+};
+
+// L = 0x7680 (30336) for SCREEN 5 and 6, 0xFA80 (64128) for the rest.
+const LayoutCase kLayouts[] = {
+    {kScreen5, 30375, 0x9F, 0x76}, {kScreen6, 30375, 0x9F, 0x76},
+    {kScreen7, 64167, 0x9F, 0xFA}, {kScreen8, 64167, 0x9F, 0xFA},
+    {kScreen10, 64167, 0x9F, 0xFA}, {kScreen12, 64167, 0x9F, 0xFA},
+};
+
+// Short (100, 101 bytes) and long (all 64 KiB) pictures in every mode.
+TEST(BuildBsaveImage, SizesAndLayoutPerMode) {
+    for (const LayoutCase& c : kLayouts) {
+        for (int32_t dataSize : {100, 101, 30368, 0x10000}) {
+            SCOPED_TRACE(std::string(kScreenModes[c.mode].name) + ", " + std::to_string(dataSize));
+            ResetState();
+            uint8_t* data = AllocateVram(dataSize);
+            // Every byte the buffer holds is non-zero, even past dataSize: only min(dataSize, L)
+            // rounded up to 4 may reach the file.
+            for (int32_t a = 0; a < vramImage.capacity; ++a) data[a] = static_cast<uint8_t>(a % 251 + 1);
+            screenMode = c.mode;
+            paletteIndex = kPaletteStandard;
+            Bytes file = SaveImage();
+            const int32_t L = c.fileSize - 39;
+            ASSERT_EQ(BsaveFileSize(c.mode), c.fileSize);
+            ASSERT_EQ(static_cast<int32_t>(file.size()), c.fileSize);
+            EXPECT_EQ(Slice(file, 0, 7), (Bytes{0xFE, 0, 0, c.endLow, c.endHigh, 0, 0}));
+            int32_t copied = std::min((dataSize + 3) & ~3, L);
+            EXPECT_EQ(Slice(file, 7, static_cast<size_t>(copied)), Bytes(data, data + copied));
+            for (int32_t a = copied; a < L; ++a) ASSERT_EQ(file[7 + a], 0) << a;
+            EXPECT_EQ(Slice(file, 7 + static_cast<size_t>(L), 32), PaletteBytes(kStandardPalette));
+        }
+    }
+    ResetState();
+}
+
+// The palette table carries whichever palette is selected.
+TEST(BuildBsaveImage, EachPaletteSlot) {
+    ResetState();
+    uint8_t* data = AllocateVram(30368);
+    screenMode = kScreen5;
+    for (int i = 0; i < 32; ++i) data[0x7680 + i] = static_cast<uint8_t>(0x40 + i);
+    Bytes internal(data + 0x7680, data + 0x76A0);
+    Bytes file(8 * 32);
+    for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<uint8_t>(i * 3);
+    LoadPaletteBytes(file.data(), file.size());
+    for (int32_t slot = 0; slot < kPaletteSlotCount; ++slot) {
+        SCOPED_TRACE(slot);
+        paletteIndex = slot;
+        Bytes expected = slot == kPaletteStandard   ? PaletteBytes(kStandardPalette)
+                         : slot == kPaletteInternal ? internal
+                                                    : Slice(file, 32 * static_cast<size_t>(slot - 2), 32);
+        EXPECT_EQ(Slice(SaveImage(), 7 + 0x7680, 32), expected);
+    }
+    // An unavailable slot falls back to the power-on palette, and the fallback is remembered.
+    LoadPaletteBytes(file.data(), 64);
+    paletteIndex = 5;
+    EXPECT_EQ(Slice(SaveImage(), 7 + 0x7680, 32), PaletteBytes(kStandardPalette));
+    EXPECT_EQ(paletteIndex, kPaletteStandard);
+    ResetState();
+}
+
+TEST(BuildBsaveImage, LongScreen5PictureDropsWhatLiesPastThePaletteTable) {
+    // BSAVE of VRAM 0x0000..0x7FFF: 0x76A0.. dropped, 0x7680.. the current palette.
+    Bytes body(0x8000);
+    for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<uint8_t>(i * 13 + 5);
+    ResetState();
+    ASSERT_EQ(LoadBsaveBytes(PlainBsave(0, 0x7FFF, body).data(), body.size() + 7), kLoadOk);
+    screenMode = kScreen5;
+    paletteIndex = kPaletteStandard;
+    Bytes file = SaveImage();
+    EXPECT_EQ(Slice(file, 7, 0x7680), Slice(body, 0, 0x7680));
+    EXPECT_EQ(Slice(file, 7 + 0x7680, 32), PaletteBytes(kStandardPalette));
+    ResetState();
+}
+
+// What BASIC's BSAVE "PIC.SC5",0,&H769F,S writes comes back byte for byte with the internal
+// palette, apart from the execution address, which is always written as 0.
+TEST(BuildBsaveImage, LoadThenSaveWithTheInternalPaletteReturnsTheBytes) {
+    for (const LayoutCase& c : kLayouts) {
+        SCOPED_TRACE(kScreenModes[c.mode].name);
+        const int32_t L = c.fileSize - 39;
+        Bytes body(static_cast<size_t>(L + 32));
+        for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<uint8_t>(i * 7 + (i >> 9));
+        Bytes original = PlainBsave(0, static_cast<uint16_t>(L + 31), body);
+        original[5] = 0x34;  // an execution address
+        original[6] = 0x12;
+        ResetState();
+        ASSERT_EQ(LoadBsaveBytes(original.data(), original.size()), kLoadOk);
+        screenMode = c.mode;
+        paletteIndex = kPaletteInternal;
+        Bytes saved = SaveImage();
+        original[5] = original[6] = 0;
+        EXPECT_EQ(saved, original);
+        EXPECT_EQ(paletteIndex, kPaletteInternal);
+    }
+    ResetState();
+}
+
+// After SCREEN 5 -> 7 the save is a SCREEN 7 file: its extension and its 64167-byte layout.
+TEST(SaveScreenFileTo, ConversionThenSaveWritesTheTargetLayout) {
+    std::string dir = ScratchDir("save-after-convert");
+    Bytes body(30368);
+    for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<uint8_t>(i * 5);
+    WriteBytes(dir + "/pic.sc5", PlainBsave(0, 0x769F, body));
+    ResetState();
+    ASSERT_EQ(LoadScreenFileNamed((dir + "/pic.sc5").c_str()), kLoadOk);
+    RebuildDisplayBitmap();
+    ASSERT_TRUE(ConvertToMode(kScreen7));
+    EXPECT_STREQ(kScreenModes[screenMode].saveExtension, "sc7");
+    std::string out = dir + "/pic." + kScreenModes[screenMode].saveExtension;
+    ASSERT_EQ(SaveScreenFileTo(out.c_str(), nullptr, 0), kWriteOk);
+    Bytes saved = ReadBytes(out);
+    ASSERT_EQ(saved.size(), 64167u);
+    EXPECT_EQ(Slice(saved, 0, 7), (Bytes{0xFE, 0, 0, 0x9F, 0xFA, 0, 0}));
+    // Pixel pairs doubled: source byte 1 (0x05) becomes 0x00 0x55 at addresses 2, 3.
+    EXPECT_EQ(Slice(saved, 7 + 2, 2), (Bytes{0x00, 0x55}));
+    // The picture's own palette, moved to 0xFA80 and still selected.
+    EXPECT_EQ(Slice(saved, 7 + 0xFA80, 32), Slice(body, 0x7680, 32));
+
+    // Loaded back it is a SCREEN 7 picture with the same bytes.
+    Bytes vram(vramImage.data, vramImage.data + 0xFA80);
+    ResetState();
+    ASSERT_EQ(LoadScreenFileNamed(out.c_str()), kLoadOk);
+    EXPECT_EQ(screenMode, kScreen7);
+    EXPECT_EQ(vramImage.dataSize, 64160);
+    EXPECT_EQ(Bytes(vramImage.data, vramImage.data + 0xFA80), vram);
+    ResetState();
+}
+
+TEST(SaveScreenFileTo, ReplacesAnExistingFileAndLeavesNoTemporaryFile) {
+    std::string dir = ScratchDir("save-replace");
+    std::string target = dir + "/out.sc5";
+    WriteBytes(target, Bytes(100000, 0x55));
+    ResetState();
+    AllocateVram(27136);
+    screenMode = kScreen5;
+    ASSERT_EQ(SaveScreenFileTo(target.c_str(), nullptr, 0), kWriteOk);
+    EXPECT_EQ(ReadBytes(target), SaveImage());
+    size_t entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u);
+    ResetState();
+}
+
+TEST(SaveScreenFileTo, FailuresNameTheOperationAndTouchNothing) {
+    std::string dir = ScratchDir("save-fail");
+    ResetState();
+    AllocateVram(27136);
+    screenMode = kScreen5;
+    char reason[128] = "";
+    // A folder that does not exist: no file can be created.
+    EXPECT_EQ(SaveScreenFileTo((dir + "/missing/out.sc5").c_str(), reason, sizeof reason),
+              kWriteCreateFailed);
+    EXPECT_STREQ(WriteResultOperation(kWriteCreateFailed), "CreateFile");
+    EXPECT_NE(reason[0], '\0');
+    EXPECT_FALSE(FileExists(dir + "/missing"));
+    // A folder where the file should go is left as it is.
+    std::filesystem::create_directory(dir + "/taken.sc5");
+    EXPECT_EQ(SaveScreenFileTo((dir + "/taken.sc5").c_str(), nullptr, 0), kWriteCreateFailed);
+    EXPECT_TRUE(std::filesystem::is_directory(dir + "/taken.sc5"));
+    EXPECT_STREQ(WriteResultOperation(kWriteWriteFailed), "WriteFile");
+    EXPECT_STREQ(WriteResultOperation(kWriteAllocFailed), "HeapAlloc");
+    ResetState();
+}
+
+#ifndef _WIN32
+// A write that runs out of room (here: a file size limit, as a full disk would) fails with
+// "WriteFile" and leaves the user's existing file exactly as it was, with no temporary file.
+TEST(SaveScreenFileTo, FailedWriteLeavesTheExistingFileUntouched) {
+    std::string dir = ScratchDir("save-full");
+    std::string target = dir + "/keep.sc5";
+    Bytes precious(5000, 0xA5);
+    WriteBytes(target, precious);
+    ResetState();
+    AllocateVram(27136);
+    screenMode = kScreen5;
+
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;  // smaller than the 30375-byte file
+    void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    char reason[128] = "";
+    WriteResult result = SaveScreenFileTo(target.c_str(), reason, sizeof reason);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(result, kWriteWriteFailed);
+    EXPECT_NE(reason[0], '\0');
+    EXPECT_EQ(ReadBytes(target), precious);
+    size_t entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) {
+        (void)e;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1u);
+    ResetState();
+}
+#endif
+
+// The real pictures: every conversion each one offers, saved and loaded back in the target mode.
+TEST(SaveScreenFileTo, RealPicturesConvertedSavedAndLoadedBack) {
+    std::string shared = SharedPictures();
+    if (shared.empty()) GTEST_SKIP() << "../shared/pictures is absent: real pictures not tested";
+    std::string dir = ScratchDir("save-pictures");
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(shared)) {
+        std::string name = e.path().filename().string();
+        if (name.size() > 3 && name.substr(name.size() - 3) != ".md" && e.is_regular_file()) {
+            names.push_back(name);
+        }
+    }
+    ASSERT_FALSE(names.empty());
+    int pairs = 0;
+    for (const std::string& name : names) {
+        std::string path = shared + "/" + name;
+        for (int32_t target = 0; target < kScreenModeCount; ++target) {
+            ResetState();
+            if (LoadScreenFileNamed(path.c_str()) != kLoadOk) break;  // e.g. a palette file
+            RebuildDisplayBitmap();
+            int32_t source = screenMode;
+            if (((conversionTable >> (4 * target)) & 15) == 0) continue;
+            SCOPED_TRACE(name + " to " + kScreenModes[target].name);
+            ASSERT_TRUE(ConvertToMode(target));
+            Bytes expected(static_cast<size_t>(BsaveFileSize(target)));
+            BuildBsaveImage(expected.data());
+            std::string out = dir + "/" + std::to_string(source) + "-" + name + "." +
+                              kScreenModes[target].saveExtension;
+            ASSERT_EQ(SaveScreenFileTo(out.c_str(), nullptr, 0), kWriteOk);
+            ASSERT_EQ(ReadBytes(out), expected);
+            ResetState();
+            ASSERT_EQ(LoadScreenFileNamed(out.c_str()), kLoadOk);
+            EXPECT_EQ(screenMode, target);
+            EXPECT_EQ(vramImage.dataSize, BsaveFileSize(target) - 7);
+            // Saved again with its own (internal) palette it is the same file.
+            paletteIndex = kPaletteInternal;
+            EXPECT_EQ(SaveImage(), expected);
+            ++pairs;
+        }
+    }
+    EXPECT_GT(pairs, 0);
+    ResetState();
+}
+
+}  // namespace
