@@ -1,0 +1,138 @@
+// The popup menu, the command table, the error report and the About box.
+#include <windows.h>
+
+#include <cstring>
+
+#include "convert/convert.h"
+#include "image/vram.h"
+#include "palette/palette.h"
+#include "render/display.h"
+#include "resources/resource.h"
+#include "resources/strings.h"
+#include "shell/shell.h"
+
+namespace {
+
+const UINT kEnabled = MF_BYPOSITION | MF_ENABLED;             // 0x400
+const UINT kGreyed = MF_BYPOSITION | MF_GRAYED | MF_DISABLED;  // 0x403
+
+void EnableByPosition(HMENU menu, UINT position, bool enabled) {
+    EnableMenuItem(menu, position, enabled ? kEnabled : kGreyed);
+}
+
+// Mode, palette and conversion states. They change only through a display rebuild, which
+// clears bit 31 of conversionTable, so they are set on the first popup after one.
+void RefreshMenuStates() {
+    HMENU modes = GetSubMenu(popupMenu, POS_MODE_MENU);
+    if (modes != nullptr) CheckMenuRadioItem(modes, 0, 5, screenMode, MF_BYPOSITION);
+    HMENU palettes = GetSubMenu(popupMenu, POS_PALETTE_MENU);
+    if (palettes != nullptr) {
+        CheckMenuRadioItem(palettes, 0, 9, paletteIndex, MF_BYPOSITION);
+        // The standard palette (position 0) is always there and never touched.
+        for (int32_t slot = 1; slot < kPaletteSlotCount; ++slot) {
+            EnableByPosition(palettes, slot, GetPaletteSlot(slot) != nullptr);
+        }
+    }
+    HMENU conversions = GetSubMenu(popupMenu, POS_CONVERT_MENU);
+    if (conversions != nullptr) {
+        for (int32_t target = 0; target < kScreenModeCount; ++target) {
+            EnableByPosition(conversions, target, ((conversionTable >> (4 * target)) & 15) != 0);
+        }
+    }
+    conversionTable |= kMenuStatesRefreshed;
+}
+
+// After a change of mode, palette or bytes: a new display bitmap, drawn without erasing (it
+// covers the same area as the old one).
+void Rebuild() {
+    RebuildDisplayBitmap();
+    InvalidateRect(paneWindow, nullptr, FALSE);
+}
+
+}  // namespace
+
+void ShowPopupMenu(HWND window, LPARAM point, UINT alignment) {
+    if (popupMenu == nullptr) return;
+    POINT screen = {static_cast<LONG>(LOWORD(point)), static_cast<LONG>(HIWORD(point))};
+    ClientToScreen(window, &screen);
+    if ((conversionTable & kMenuStatesRefreshed) == 0) RefreshMenuStates();
+    CheckMenuRadioItem(popupMenu, POS_SMALL_WINDOW, POS_LARGE_WINDOW,
+                       POS_SMALL_WINDOW + largeWindow, MF_BYPOSITION);
+    TrackPopupMenu(popupMenu, alignment, screen.x, screen.y, 0, window, nullptr);
+}
+
+void ReportError(int32_t messageId, const char* operation) {
+    char message[256];
+    int length = LoadStringA(moduleHandle, messageId, message, sizeof message);
+    if (length <= 0) return;
+    // Each message holds one "%": the place of the failing call's name.
+    char text[MAX_PATH];
+    const char* percent = std::strchr(message, '%');
+    if (percent == nullptr) {
+        lstrcpynA(text, message, sizeof text);
+    } else {
+        size_t before = static_cast<size_t>(percent - message);
+        size_t used = 0;
+        auto append = [&](const char* s, size_t n) {
+            if (used + n >= sizeof text) n = sizeof text - 1 - used;
+            std::memcpy(text + used, s, n);
+            used += n;
+        };
+        append(message, before);
+        append(operation, std::strlen(operation));
+        append(percent + 1, std::strlen(percent + 1));
+        text[used] = '\0';
+    }
+    MessageBoxA(mainWindow, text, "Vramoria", MB_OK | MB_ICONERROR);
+}
+
+void ExecuteCommand(HWND window, int32_t id) {
+    if (id >= IDC_MODE_FIRST && id < IDC_MODE_FIRST + kScreenModeCount) {
+        // Reinterpret the same bytes in another mode: nothing is converted.
+        SelectScreenMode(id - IDC_MODE_FIRST);
+        Rebuild();
+    } else if (id >= IDC_PALETTE_FIRST && id < IDC_PALETTE_FIRST + kPaletteSlotCount) {
+        if (SelectPaletteSlot(id - IDC_PALETTE_FIRST)) Rebuild();
+    } else if (id >= IDC_CONVERT_FIRST && id < IDC_CONVERT_FIRST + kScreenModeCount) {
+        // A target the current mode does not offer (code 0) is ignored; a conversion rebuilds.
+        if (ConvertToMode(id - IDC_CONVERT_FIRST)) InvalidateRect(paneWindow, nullptr, FALSE);
+    } else {
+        switch (id) {
+            case IDC_COPY: {
+                const char* failed = CopyToClipboard(window);
+                if (failed != nullptr) ReportError(IDS_COPY_FAILED, failed);
+                break;
+            }
+            case IDC_SAVE_BITMAP: {
+                const char* failed = SaveBitmapFile(window);
+                if (failed != nullptr) ReportError(IDS_WRITE_FAILED, failed);
+                break;
+            }
+            case IDC_SAVE_AS: {
+                const char* failed = SaveScreenFile(window);
+                if (failed != nullptr) ReportError(IDS_WRITE_FAILED, failed);
+                break;
+            }
+            case IDC_LOAD_PALETTE:
+                if (LoadPaletteCommand(window)) Rebuild();
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_INITDIALOG:
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {  // Escape is IDCANCEL
+                EndDialog(dialog, 0);
+                return TRUE;
+            }
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}

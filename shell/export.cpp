@@ -1,0 +1,87 @@
+// What leaves the program: the display bitmap to the clipboard (CF_DIB) or to a .bmp file,
+// the picture as a BSAVE file, and palette files coming in.
+#include <windows.h>
+
+#include <cstring>
+
+#include "image/bsave.h"
+#include "palette/palette.h"
+#include "platform/platform.h"
+#include "platform/win32_dialogs.h"
+#include "render/display.h"
+#include "resources/strings.h"
+#include "shell/shell.h"
+
+namespace {
+
+const int32_t kBmpFileHeaderBytes = 14;
+// In the display bitmap the BMP file image starts after two alignment bytes and the packed
+// DIB (info header, colour table, pixels) 14 bytes later.
+const int32_t kFileImageOffset = 2;
+const int32_t kPackedDibOffset = kFileImageOffset + kBmpFileHeaderBytes;
+
+}  // namespace
+
+const char* CopyToClipboard(HWND owner) {
+    // The packed DIB only; for SCREEN 6 and 7 the full 512-pixel picture, never the half-width
+    // view that follows the file image.
+    SIZE_T length = DisplayBitmapFileSize() - kBmpFileHeaderBytes;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, length);
+    if (block == nullptr) return "GlobalAlloc";
+    const char* failed = nullptr;
+    void* target = GlobalLock(block);
+    if (target == nullptr) {
+        failed = "GlobalLock";
+    } else {
+        std::memcpy(target, displayBitmap + kPackedDibOffset, length);
+        GlobalUnlock(block);
+        if (!OpenClipboard(owner)) {
+            failed = "OpenClipboard";
+        } else {
+            // From here on the clipboard owns the block, whatever these two report.
+            EmptyClipboard();
+            SetClipboardData(CF_DIB, block);
+            CloseClipboard();
+        }
+    }
+    if (failed != nullptr) GlobalFree(block);
+    return failed;
+}
+
+const char* SaveBitmapFile(HWND owner) {
+    char title[256];
+    if (LoadStringA(moduleHandle, IDS_SAVE_BITMAP_TITLE, title, sizeof title) <= 0) title[0] = '\0';
+    char name[kFileNameCapacity];
+    if (!ShowSaveDialog(owner, name, IDS_BITMAP_FILTER, "bmp", title)) return nullptr;
+    // Through a temporary file: a failed write leaves an existing file of that name intact.
+    WriteResult result = WriteFileAtomically(name, displayBitmap + kFileImageOffset,
+                                             DisplayBitmapFileSize(), nullptr, 0);
+    return result == kWriteOk ? nullptr : WriteResultOperation(result);
+}
+
+const char* SaveScreenFile(HWND owner) {
+    char name[kFileNameCapacity];
+    if (!ShowSaveDialog(owner, name, IDS_BSAVE_FILTER, kScreenModes[screenMode].saveExtension,
+                        nullptr)) {
+        return nullptr;
+    }
+    // The whole file image is made before anything touches the disk, so that a failed
+    // allocation leaves an existing file as it was.
+    SIZE_T size = static_cast<SIZE_T>(BsaveFileSize(screenMode));
+    uint8_t* image = static_cast<uint8_t*>(HeapAlloc(processHeap, HEAP_ZERO_MEMORY, size));
+    if (image == nullptr) return "HeapAlloc";
+    BuildBsaveImage(image);
+    WriteResult result = WriteFileAtomically(name, image, size, nullptr, 0);
+    HeapFree(processHeap, 0, image);
+    return result == kWriteOk ? nullptr : WriteResultOperation(result);
+}
+
+bool LoadPaletteCommand(HWND owner) {
+    char title[256];
+    if (LoadStringA(moduleHandle, IDS_LOAD_PALETTE_TITLE, title, sizeof title) <= 0) title[0] = '\0';
+    char name[kFileNameCapacity];
+    if (ShowOpenDialog(owner, name, IDS_PALETTE_FILTER, "*.pl5;*.pl7", title) < 0) return false;
+    // A file that cannot be read changes nothing; the display is rebuilt either way.
+    LoadPaletteFile(name);
+    return true;
+}

@@ -1,0 +1,214 @@
+// Entry point and the two windows: "Vramoria", the top-level frame without a menu bar, and
+// "ImagePane", the sunken child one pixel below the top of its client area that paints the
+// display bitmap.
+#include <windows.h>
+
+#include "image/bsave.h"
+#include "render/display.h"
+#include "resources/resource.h"
+#include "shell/shell.h"
+
+HINSTANCE moduleHandle;
+HANDLE processHeap;
+HWND mainWindow;
+HWND paneWindow;
+HMENU popupMenu;
+HACCEL accelerators;
+int32_t largeWindow;
+int32_t resizePending;
+int32_t paneWidth, paneHeight;
+int32_t outerWidth, outerHeight;
+
+namespace {
+
+const char kMainClass[] = "Vramoria";
+const char kPaneClass[] = "ImagePane";
+const DWORD kMainStyle = WS_OVERLAPPEDWINDOW;  // 0x00CF0000
+const DWORD kPaneStyle = WS_CHILD;
+const DWORD kPaneExStyle = WS_EX_CLIENTEDGE;
+// Resize only: keep the position, the z-order and the activation.
+const UINT kResizeOnly = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;  // 0x16
+
+// The picture at the pane's top-left corner: 1:1 through the view header (the half-width
+// view for the 512-pixel modes), or doubled through the file image's own header. The rest of
+// the pane keeps the class background.
+void OnPanePaint(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (dc == nullptr) return;
+    const uint8_t* bits = displayBitmap + 2 + DisplayBitmapPixelOffset();
+    if (largeWindow == 0) {
+        SetDIBitsToDevice(dc, 0, 0, 256, kScreenLines, 0, 0, 0, kScreenLines, bits,
+                          reinterpret_cast<const BITMAPINFO*>(viewBitmapInfo), DIB_RGB_COLORS);
+    } else {
+        StretchDIBits(dc, 0, 0, 512, 2 * kScreenLines, 0, 0, DisplayBitmapWidth(), kScreenLines,
+                      bits, reinterpret_cast<const BITMAPINFO*>(displayBitmap + 16),
+                      DIB_RGB_COLORS, SRCCOPY);
+    }
+    EndPaint(window, &paint);
+}
+
+LRESULT CALLBACK PaneWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT) {
+        OnPanePaint(window);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void OnSize(HWND window, LPARAM lParam) {
+    // The pane fills the client area below the one-pixel top row.
+    SetWindowPos(paneWindow, nullptr, 0, 0, LOWORD(lParam), HIWORD(lParam) - 1,
+                 kResizeOnly);
+    if (resizePending) ApplyWindowSize(window);
+}
+
+void OnMainCommand(HWND window, int32_t id) {
+    switch (id) {
+        case IDC_SHOW_MENU:
+            ShowPopupMenu(window, MAKELPARAM(0, 1), 0);
+            break;
+        case IDC_EXIT:
+            DestroyWindow(window);
+            break;
+        case IDC_ABOUT:
+            DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDlgProc, 0);
+            break;
+        case IDC_SMALL_WINDOW:
+            largeWindow = 0;
+            ApplyWindowSize(window);
+            // Erase: the smaller picture no longer covers what the large one drew.
+            InvalidateRect(paneWindow, nullptr, TRUE);
+            break;
+        case IDC_LARGE_WINDOW:
+            largeWindow = 1;
+            ApplyWindowSize(window);
+            InvalidateRect(paneWindow, nullptr, FALSE);
+            break;
+        default:
+            ExecuteCommand(window, id);
+            break;
+    }
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        case WM_SIZE:
+            OnSize(window, lParam);
+            break;
+        case WM_WININICHANGE:
+            // New border or caption metrics: the next ApplyWindowSize uses them.
+            if (wParam == SPI_SETNONCLIENTMETRICS) ComputeWindowSizes();
+            break;
+        case WM_COMMAND:
+            OnMainCommand(window, LOWORD(wParam));
+            return 0;
+        case WM_PARENTNOTIFY:
+            // A left click anywhere in the pane reaches the main window as this notification,
+            // with the point in the main window's client coordinates.
+            if (LOWORD(wParam) == WM_LBUTTONDOWN) {
+                ShowPopupMenu(window, lParam, TPM_CENTERALIGN);
+                return 0;
+            }
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool RegisterWindowClass(const char* name, WNDPROC procedure, int brushValue) {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = 0;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = moduleHandle;
+    windowClass.hIcon = LoadIconA(moduleHandle, MAKEINTRESOURCEA(IDI_VRAMORIA));
+    windowClass.hIconSm = windowClass.hIcon;
+    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    // A system colour as brush: its COLOR_ index + 1.
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(brushValue));
+    windowClass.lpszClassName = name;
+    return RegisterClassExA(&windowClass) != 0;
+}
+
+}  // namespace
+
+void ComputeWindowSizes() {
+    int width = largeWindow ? 512 : 256;
+    int height = largeWindow ? 2 * kScreenLines : kScreenLines;
+    // Only the differences matter; the corner value has no effect.
+    RECT rect = {512, 512, 512 + width, 512 + height};
+    AdjustWindowRectEx(&rect, kPaneStyle, FALSE, kPaneExStyle);
+    paneWidth = rect.right - rect.left;
+    paneHeight = rect.bottom - rect.top;
+    rect.top -= 1;  // the row above the pane
+    AdjustWindowRectEx(&rect, kMainStyle, FALSE, 0);
+    outerWidth = rect.right - rect.left;
+    outerHeight = rect.bottom - rect.top;
+}
+
+void ApplyWindowSize(HWND window) {
+    ComputeWindowSizes();
+    if (!IsZoomed(window) && !IsIconic(window)) {
+        SetWindowPos(window, nullptr, 0, 0, outerWidth, outerHeight, kResizeOnly);
+        resizePending = 0;
+    } else {
+        resizePending = 1;
+    }
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    moduleHandle = GetModuleHandleA(nullptr);
+    processHeap = GetProcessHeap();
+    largeWindow = 0;
+    resizePending = 0;
+
+    // The loader has shown its message (or the Open dialog was cancelled): no window at all.
+    LoadResult loaded = LoadScreenFile(CommandLineTail(GetCommandLineA()));
+    if (loaded != kLoadOk) {
+        int32_t messageId = LoadResultStringId(loaded);
+        char text[256];
+        if (messageId != 0 && LoadStringA(moduleHandle, messageId, text, sizeof text) > 0) {
+            MessageBoxA(nullptr, text, windowTitle, MB_OK | MB_ICONERROR);
+        }
+        ExitProcess(0);
+    }
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
+
+    if (!RegisterWindowClass(kMainClass, MainWndProc, COLOR_BTNFACE + 1) ||        // 16
+        !RegisterWindowClass(kPaneClass, PaneWndProc, COLOR_APPWORKSPACE + 1)) {   // 13
+        ExitProcess(0);
+    }
+    ComputeWindowSizes();
+    BuildDisplayBitmap();
+
+    HMENU menu = LoadMenuA(moduleHandle, MAKEINTRESOURCEA(IDM_POPUP));
+    popupMenu = menu != nullptr ? GetSubMenu(menu, 0) : nullptr;
+    accelerators = LoadAcceleratorsA(moduleHandle, MAKEINTRESOURCEA(IDA_ACCELERATORS));
+
+    mainWindow = CreateWindowExA(0, kMainClass, windowTitle, kMainStyle, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, outerWidth, outerHeight, nullptr, nullptr,
+                                 moduleHandle, nullptr);
+    paneWindow = CreateWindowExA(kPaneExStyle, kPaneClass, "", kPaneStyle, 0, 1, paneWidth,
+                                 paneHeight, mainWindow, nullptr, moduleHandle, nullptr);
+    ShowWindow(paneWindow, SW_SHOW);
+    ShowWindow(mainWindow, show);
+
+    // No TranslateMessage: the program reads keys only through its accelerators.
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) != 0) {
+        if (!TranslateAcceleratorA(mainWindow, accelerators, &message)) {
+            DispatchMessageA(&message);
+        }
+    }
+    if (menu != nullptr) DestroyMenu(menu);
+    ExitProcess(static_cast<UINT>(message.wParam));
+}
