@@ -208,41 +208,50 @@ TEST(SaveScreenFileTo, FailuresNameTheOperationAndTouchNothing) {
     ResetState();
 }
 
-#ifndef _WIN32
-// A write that runs out of room (here: a file size limit, as a full disk would) fails with
-// "WriteFile" and leaves the user's existing file exactly as it was, with no temporary file.
+// A save that runs out of room fails with "WriteFile" and leaves the user's existing file
+// exactly as it was, with no temporary file beside it: through the platform's fault seam, and
+// on POSIX also for real, with a file size limit that makes write() fail as a full disk does.
 TEST(SaveScreenFileTo, FailedWriteLeavesTheExistingFileUntouched) {
     std::string dir = ScratchDir("save-full");
     std::string target = dir + "/keep.sc5";
-    Bytes precious(5000, 0xA5);
+    const Bytes precious(5000, 0xA5);
     WriteBytes(target, precious);
     ResetState();
     AllocateVram(27136);
     screenMode = kScreen5;
+    auto expectUntouched = [&](WriteResult result, const char* reason) {
+        EXPECT_EQ(result, kWriteWriteFailed);
+        EXPECT_NE(reason[0], '\0');
+        EXPECT_EQ(ReadBytes(target), precious);
+        size_t entries = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir)) {
+            (void)e;
+            ++entries;
+        }
+        EXPECT_EQ(entries, 1u);
+    };
 
+    char reason[128] = "";
+    SetWriteFailureForTesting(20000);  // part of the 30375 bytes
+    WriteResult result = SaveScreenFileTo(target.c_str(), reason, sizeof reason);
+    SetWriteFailureForTesting(-1);
+    expectUntouched(result, reason);
+
+#ifndef _WIN32
     struct rlimit saved;
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     struct rlimit small = saved;
-    small.rlim_cur = 4096;  // smaller than the 30375-byte file
+    small.rlim_cur = 4096;
     void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    char reason[128] = "";
-    WriteResult result = SaveScreenFileTo(target.c_str(), reason, sizeof reason);
+    reason[0] = '\0';
+    result = SaveScreenFileTo(target.c_str(), reason, sizeof reason);
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, oldHandler);
-
-    EXPECT_EQ(result, kWriteWriteFailed);
-    EXPECT_NE(reason[0], '\0');
-    EXPECT_EQ(ReadBytes(target), precious);
-    size_t entries = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) {
-        (void)e;
-        ++entries;
-    }
-    EXPECT_EQ(entries, 1u);
+    expectUntouched(result, reason);
+#endif
     ResetState();
 }
-#endif
 
 // The real pictures: every conversion each one offers, saved and loaded back in the target mode.
 TEST(SaveScreenFileTo, RealPicturesConvertedSavedAndLoadedBack) {
