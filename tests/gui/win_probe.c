@@ -10,6 +10,9 @@
                                       buttons would send it)
      win_probe resize TITLE W H       resize the main window to W x H outer pixels
      win_probe clipboard FILE         writes the clipboard's CF_DIB block to FILE
+     win_probe hold FILE SECONDS      keeps FILE open (read, no sharing of writes) for SECONDS
+                                      and makes FILE.held while it does: Windows then refuses
+                                      to replace FILE
 
    Exit status 0 on success, 1 when the window or the clipboard data is not there. */
 #include <windows.h>
@@ -80,6 +83,19 @@ int wmain(int argc, wchar_t** argv) {
     }
     const wchar_t* command = argv[1];
     if (wcscmp(command, L"clipboard") == 0) return WriteClipboard(argv[2]);
+    if (wcscmp(command, L"hold") == 0 && argc >= 4) {
+        HANDLE file = CreateFileW(argv[2], GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, NULL);
+        if (file == INVALID_HANDLE_VALUE) return 1;
+        wchar_t marker[MAX_PATH + 8];
+        _snwprintf(marker, MAX_PATH + 8, L"%ls.held", argv[2]);
+        marker[MAX_PATH + 7] = 0;
+        HANDLE held = CreateFileW(marker, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        Sleep((DWORD)_wtoi(argv[3]) * 1000);
+        CloseHandle(file);
+        return 0;
+    }
     if (wcscmp(command, L"has-class") == 0) {
         puts(FindWindowW(argv[2], NULL) != NULL ? "1" : "0");
         return 0;
