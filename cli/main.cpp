@@ -1,9 +1,47 @@
-// vramoria-convert: loads a BSAVE picture as the viewer does and runs the steps given on the
-// command line in order (mode selection, palette selection, palette files, information).
+// vramoria-convert: loads BSAVE pictures as the viewer does and runs the steps given on the
+// command line on each in turn (mode and palette selection, palette files, conversions,
+// information, BSAVE/BMP/PNG output).
 #include <cstdio>
+#include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "cli/steps.h"
+#include "platform/platform.h"
+
+namespace {
+
+// The same file named in two ways ("out/a.sc7", "./out//a.sc7") is still the same file.
+std::string SameFileKey(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return (ec ? std::filesystem::path(path) : absolute).lexically_normal().string();
+}
+
+// Runs every picture's steps without writing anything and refuses the command line when two
+// pictures would write the same file. Returns false after saying which.
+bool CheckDistinctOutputs(const CommandLine& line) {
+    std::map<std::string, std::string> writer;  // output file -> the picture that writes it
+    for (const std::string& picture : line.pictures) {
+        std::vector<std::string> outputs;
+        if (!RunSteps(line, picture, &outputs)) continue;  // reported when it really runs
+        for (const std::string& out : outputs) {
+            auto [it, added] = writer.emplace(SameFileKey(out), picture);
+            // One picture named twice writes the same bytes twice: no clash.
+            if (!added && SameFileKey(it->second) != SameFileKey(picture)) {
+                std::fprintf(stderr,
+                             "vramoria-convert: %s: would be written for both %s and %s; nothing "
+                             "was written (use {stem} or {name} in the -o name)\n",
+                             out.c_str(), it->second.c_str(), picture.c_str());
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     CommandLine line;
@@ -16,9 +54,22 @@ int main(int argc, char** argv) {
         PrintUsage();
         return 0;
     }
-    bool ok = true;
-    for (const std::string& picture : line.pictures) {
-        if (!RunSteps(line, picture)) ok = false;
+    const size_t count = line.pictures.size();
+    if (count > 1 && !CheckDistinctOutputs(line)) return 2;
+    const bool progress = count > 1 && StandardErrorIsTerminal();
+    size_t converted = 0;
+    size_t failed = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (progress) {
+            std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", i + 1, count, line.pictures[i].c_str());
+            std::fflush(stderr);
+        }
+        // Each picture starts from its freshly loaded state: loading resets the palettes.
+        bool ok = RunSteps(line, line.pictures[i]);
+        if (progress && !ok) std::fprintf(stderr, "\r\033[K");  // the message gets a clean line
+        ok ? ++converted : ++failed;
     }
-    return ok ? 0 : 1;
+    if (progress) std::fprintf(stderr, "\r\033[K");
+    if (count > 1) std::fprintf(stderr, "%zu converted, %zu failed\n", converted, failed);
+    return failed == 0 ? 0 : 1;
 }

@@ -17,7 +17,10 @@ namespace {
 
 const char kProgram[] = "vramoria-convert";
 
+bool quiet = false;  // planning a batch: nothing is printed
+
 void Fail(const std::string& file, const std::string& message) {
+    if (quiet) return;
     std::fprintf(stderr, "%s: %s: %s\n", kProgram, file.c_str(), message.c_str());
 }
 
@@ -169,9 +172,28 @@ bool ParseView(const char* text, int32_t* view) {
     return false;
 }
 
-// Every file is written whole or not at all; on failure the target is untouched.
+// The placeholders an -o name may hold; anything else in braces is a usage error.
+bool CheckOutputPattern(const std::string& pattern, std::string* error) {
+    static const char* const kPlaceholders[] = {"{stem}", "{name}", "{dir}", "{ext}"};
+    for (size_t at = pattern.find('{'); at != std::string::npos; at = pattern.find('{', at + 1)) {
+        bool known = false;
+        for (const char* p : kPlaceholders) known = known || pattern.compare(at, std::strlen(p), p) == 0;
+        if (!known) {
+            *error = "-o '" + pattern + "': names may hold {stem}, {name}, {dir} and {ext} only";
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every file is written whole or not at all; on failure the target is untouched. A folder that
+// does not exist yet is made first.
 bool WriteOutputFile(const std::string& file, const void* bytes, size_t size) {
     char reason[256] = "";
+    if (!MakeParentFolders(file.c_str())) {
+        Fail(file, "cannot make the folder for the file");
+        return false;
+    }
     if (WriteFileAtomically(file.c_str(), bytes, size, reason, sizeof reason) != kWriteOk) {
         Fail(file, std::string("cannot write the file: ") + reason);
         return false;
@@ -267,10 +289,10 @@ void PrintInfo(const std::string& picture, bool json) {
 
 void PrintUsage() {
     std::printf(
-        "Usage: vramoria-convert PICTURE [STEP...]\n"
+        "Usage: vramoria-convert PICTURE... [STEP...]\n"
         "\n"
-        "Loads an MSX BSAVE picture (SCREEN 5, 6, 7, 8, 10/11, 12; plain or compressed) as the\n"
-        "Vramoria viewer does, then runs the steps in the order given.\n"
+        "Loads MSX BSAVE pictures (SCREEN 5, 6, 7, 8, 10/11, 12; plain or compressed) as the\n"
+        "Vramoria viewer does, then runs the steps on each in the order given.\n"
         "\n"
         "Steps:\n"
         "  --mode M            read the bytes in another mode: M = 5, 6, 7, 8, 10, 11 or 12\n"
@@ -300,13 +322,22 @@ void PrintUsage() {
         "                      SCREEN 6: 5, 7, 8, 10; SCREEN 7: 6, 8; SCREEN 10/11 and 12: 10)\n"
         "                        vramoria-convert pic.sc6 --convert 5 -o pic.sc5\n"
         "\n"
+        "Several pictures: the steps run on each in turn, each from its freshly loaded state.\n"
+        "An -o name may hold {stem} (the picture's name without extension), {name}, {dir}\n"
+        "(its folder) and {ext} (the current mode's BSAVE extension); missing folders are\n"
+        "made. Two pictures that would write the same file stop everything before a file\n"
+        "is written. A failure is reported for its picture and the others go on; the last\n"
+        "line counts them: N converted, M failed.\n"
+        "                        vramoria-convert *.sc5 --convert 7 -o out/{stem}.{ext}\n"
+        "                        vramoria-convert *.sc8 --view large -o png/{name}.png\n"
+        "\n"
         "Options:\n"
         "  --json              print --info as one JSON object per line\n"
         "                        vramoria-convert pic.sc7 --info --json\n"
         "  --help              show this text\n"
         "\n"
         "Exit status: 0 on success, 1 when a picture cannot be loaded or a step fails,\n"
-        "2 for a usage error.\n");
+        "2 for a usage error (also when two pictures would write the same file).\n");
 }
 
 bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* error) {
@@ -351,6 +382,7 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
         } else if (std::strcmp(arg, "-o") == 0) {
             const char* v = value(arg);
             if (v == nullptr) return false;
+            if (!CheckOutputPattern(v, error)) return false;
             line->steps.push_back(OutputStep(v, format));
         } else if (std::strcmp(arg, "--format") == 0) {
             const char* v = value(arg);
@@ -389,14 +421,42 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
         *error = "no picture given";
         return false;
     }
-    if (line->pictures.size() > 1) {
-        *error = "one picture at a time";
-        return false;
-    }
     return true;
 }
 
-bool RunSteps(const CommandLine& line, const std::string& picture) {
+std::string ExpandOutputName(const std::string& pattern, const std::string& picture) {
+    size_t slash = picture.find_last_of("/\\");
+    std::string dir = slash == std::string::npos ? "." : picture.substr(0, slash == 0 ? 1 : slash);
+    std::string name = slash == std::string::npos ? picture : picture.substr(slash + 1);
+    int32_t extension = ExtensionOffset(name.c_str());
+    std::string stem = extension > 0 && name[static_cast<size_t>(extension) - 1] == '.'
+                           ? name.substr(0, static_cast<size_t>(extension) - 1)
+                           : name;
+    const struct {
+        const char* key;
+        std::string value;
+    } kValues[] = {
+        {"{stem}", stem}, {"{name}", name}, {"{dir}", dir}, {"{ext}", kScreenModes[screenMode].saveExtension},
+    };
+    std::string out;
+    for (size_t i = 0; i < pattern.size();) {
+        bool replaced = false;
+        for (const auto& v : kValues) {
+            size_t n = std::strlen(v.key);
+            if (pattern.compare(i, n, v.key) == 0) {
+                out += v.value;
+                i += n;
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) out += pattern[i++];
+    }
+    return out;
+}
+
+bool RunSteps(const CommandLine& line, const std::string& picture, std::vector<std::string>* plan) {
+    quiet = plan != nullptr;
     LoadResult loaded = LoadScreenFileNamed(picture.c_str());
     if (loaded != kLoadOk) {
         Fail(picture, LoadResultMessage(loaded));
@@ -405,7 +465,17 @@ bool RunSteps(const CommandLine& line, const std::string& picture) {
     Refresh();
     if (!CheckConversions(line, picture)) return false;
     ViewSize view = kViewFull;
-    for (const Step& step : line.steps) {
+    for (const Step& original : line.steps) {
+        Step step = original;
+        bool output = step.kind == kStepWriteBmp || step.kind == kStepWritePng || step.kind == kStepWriteBsave;
+        if (output) {
+            step.text = ExpandOutputName(step.text, picture);
+            if (plan != nullptr) {
+                plan->push_back(step.text);
+                continue;
+            }
+        }
+        if (plan != nullptr && step.kind == kStepInfo) continue;
         switch (step.kind) {
             case kStepMode:
                 SelectScreenMode(step.value);
@@ -453,6 +523,10 @@ bool RunSteps(const CommandLine& line, const std::string& picture) {
                 break;
             case kStepWriteBsave: {
                 char reason[256] = "";
+                if (!MakeParentFolders(step.text.c_str())) {
+                    Fail(step.text, "cannot make the folder for the file");
+                    return false;
+                }
                 if (SaveScreenFileTo(step.text.c_str(), reason, sizeof reason) != kWriteOk) {
                     Fail(step.text, std::string("cannot write the file: ") + reason);
                     return false;

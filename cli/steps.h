@@ -36,6 +36,13 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
 // Prints the option summary with examples.
 void PrintUsage();
 
-// Runs the steps on the picture already loaded; returns false after printing the failing
-// step's message as "vramoria-convert: FILE: message".
-bool RunSteps(const CommandLine& line, const std::string& picture);
+// Loads a picture and runs the steps on it; returns false after printing the failing step's
+// message as "vramoria-convert: FILE: message". With plan set nothing is printed or written:
+// the names the output steps would write are appended to *plan instead (false when the picture
+// would fail).
+bool RunSteps(const CommandLine& line, const std::string& picture,
+              std::vector<std::string>* plan = nullptr);
+
+// The name an -o step writes for a picture: {stem}, {name}, {dir} and {ext} (the current mode's
+// BSAVE extension) replaced.
+std::string ExpandOutputName(const std::string& pattern, const std::string& picture);

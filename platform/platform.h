@@ -38,6 +38,13 @@ void SetWriteFailureForTesting(int64_t bytesBeforeFailure);
 // "" for success.
 const char* WriteResultOperation(WriteResult result);
 
+// Creates the folders that path's parent folder needs (like mkdir -p of its folder part).
+// True when the parent folder exists afterwards.
+bool MakeParentFolders(const char* path);
+
+// True when standard error is a terminal (for progress lines that only a person wants).
+bool StandardErrorIsTerminal();
+
 // The name a file is shown by: its last path component (on Windows as the shell shows it,
 // without the extension where extensions are hidden). False when it does not fit.
 bool FileDisplayName(const char* path, char* out, size_t capacity);

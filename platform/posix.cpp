@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/messages.h"
 #include "platform/platform.h"
@@ -118,6 +119,21 @@ WriteResult WriteFileAtomically(const char* path, const void* data, size_t size,
     std::free(temp);
     return result;
 }
+
+bool MakeParentFolders(const char* path) {
+    size_t folder = FolderLength(path);
+    if (folder == 0) return true;
+    std::string prefix(path, folder);
+    for (size_t i = 1; i <= prefix.size(); ++i) {
+        if (i < prefix.size() && prefix[i] != '/') continue;
+        std::string part = prefix.substr(0, i);
+        if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    }
+    struct stat st;
+    return stat(prefix.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 bool FileDisplayName(const char* path, char* out, size_t capacity) {
     const char* name = path + FolderLength(path);

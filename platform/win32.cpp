@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <io.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -120,6 +122,33 @@ WriteResult WriteFileAtomically(const char* path, const void* data, size_t size,
     if (result != kWriteOk) DeleteFileA(temp);
     return result;
 }
+
+bool MakeParentFolders(const char* path) {
+    size_t folder = FolderLength(path);
+    if (folder == 0) return true;
+    char prefix[MAX_PATH];
+    if (folder >= sizeof prefix) return false;
+    for (size_t i = 0; i < folder; ++i) {
+        prefix[i] = path[i];
+        bool separator = path[i] == '\\' || path[i] == '/';
+        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < folder) {
+            prefix[i + 1] = path[i + 1];
+            ++i;
+            continue;
+        }
+        // Each folder on the way; "C:" and "\\server" parts simply fail and are passed over.
+        if (separator && i > 0) {
+            prefix[i] = '\0';
+            CreateDirectoryA(prefix, nullptr);
+            prefix[i] = path[i];
+        }
+    }
+    prefix[folder] = '\0';
+    DWORD attributes = GetFileAttributesA(prefix);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 bool FileDisplayName(const char* path, char* out, size_t capacity) {
     if (capacity > 0xFFFF) capacity = 0xFFFF;

@@ -109,9 +109,12 @@ check ".BMP is a bitmap" 424d "$(hexat "$work/ext.BMP" 0 2)"
 printf 'old' >"$work/over.sc5"
 "$tool" "$work/pixels.sc5" -o "$work/over.sc5"
 check "existing file replaced" 30375 "$(size "$work/over.sc5")"
-err=$("$tool" "$work/pixels.sc5" -o "$work/nofolder/x.sc5" 2>&1 >/dev/null); rc=$?
-check "missing folder: status" 1 "$rc"
-check "missing folder: message" "vramoria-convert: $work/nofolder/x.sc5: cannot write the file" "${err%%: No such*}"
+"$tool" "$work/pixels.sc5" -o "$work/nofolder/x.sc5"
+check "missing folder: made" 30375 "$(size "$work/nofolder/x.sc5")"
+mkdir "$work/folder.sc5"
+err=$("$tool" "$work/pixels.sc5" -o "$work/folder.sc5" 2>&1 >/dev/null); rc=$?
+check "folder as target: status" 1 "$rc"
+check "folder as target: message" "vramoria-convert: $work/folder.sc5: cannot write the file" "${err%%: Is a dir*}"
 check "no temporary files left" "" "$(find "$work" -name '*vramoria-*')"
 
 # The real pictures: every conversion each one offers, saved and loaded back in the target mode.

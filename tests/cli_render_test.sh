@@ -172,10 +172,10 @@ check "short: line 100, last byte" ffffff "$(img pixel "$work/short.png" 0 100)"
 check "short: line 100, after it" 000000 "$(img pixel "$work/short.png" 1 100)"
 check "short: line 101" 000000 "$(img pixel "$work/short.png" 0 101)"
 
-# Whole-or-nothing writing. A folder that does not exist: failure names the file and the reason.
-err=$("$tool" "$work/pic.sc5" -o "$work/missing/out.png" 2>&1 >/dev/null)
-check "missing folder: exit status" 1 $?
-check "missing folder: message" "vramoria-convert: $work/missing/out.png: cannot write the file: No such file or directory" "$err"
+# Whole-or-nothing writing. A folder that does not exist yet is made.
+"$tool" "$work/pic.sc5" -o "$work/missing/deeper/out.png"
+check "missing folder: exit status" 0 $?
+check "missing folder: made" yes "$([ -s "$work/missing/deeper/out.png" ] && echo yes || echo no)"
 # A target that is a folder stays as it was.
 mkdir "$work/target.bmp"
 touch "$work/target.bmp/inside"
@@ -190,7 +190,7 @@ echo old >"$work/replace/pic.bmp"
 check "replace: new size" 54390 "$(stat -c %s "$work/replace/pic.bmp")"
 check "replace: nothing else in the folder" pic.bmp "$(ls -A "$work/replace")"
 # A step that fails stops the run: nothing after it is written.
-"$tool" "$work/pic.sc5" -o "$work/missing/a.bmp" -o "$work/after.bmp" 2>/dev/null
+"$tool" "$work/pic.sc5" -o "$work/target.bmp" -o "$work/after.bmp" 2>/dev/null
 check "failure stops later steps" no "$([ -e "$work/after.bmp" ] && echo yes || echo no)"
 
 # Usage errors.
