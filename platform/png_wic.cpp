@@ -1,12 +1,12 @@
 // PNG encoding with the Windows Imaging Component (windowscodecs), into memory: the encoder
 // writes into a stream on movable global memory, whose bytes are then copied out.
-#include "platform/png.h"
-
-#include <windows.h>
 #include <objbase.h>
 #include <wincodec.h>
+#include <windows.h>
 
 #include <cstring>
+
+#include "platform/png.h"
 
 namespace {
 

@@ -18,13 +18,13 @@ uint32_t conversionTable;
 
 namespace {
 
-constexpr uint32_t kFileHeaderBytes = 14;  // BITMAPFILEHEADER
-constexpr uint32_t kInfoHeaderBytes = 40;  // BITMAPINFOHEADER
+constexpr uint32_t kFileHeaderBytes = 14;                               // BITMAPFILEHEADER
+constexpr uint32_t kInfoHeaderBytes = 40;                               // BITMAPINFOHEADER
 constexpr uint32_t kHeaderBytes = kFileHeaderBytes + kInfoHeaderBytes;  // 54
 constexpr uint32_t kInfoOffset = 2 + kFileHeaderBytes;                  // 16
 constexpr uint32_t kColourTableOffset = 2 + kHeaderBytes;               // 56
 // The half-width view: a BITMAPINFOHEADER and 256 RGBQUADs after the file image.
-constexpr uint32_t kHalfWidthViewBytes = kInfoHeaderBytes + 256 * 4;    // 1064
+constexpr uint32_t kHalfWidthViewBytes = kInfoHeaderBytes + 256 * 4;  // 1064
 
 // Little-endian stores: BMP headers are little-endian whatever the host is.
 void Put16(uint8_t* p, uint32_t v) {
@@ -50,12 +50,12 @@ struct BitmapLayout {
 
 BitmapLayout LayoutOf(int32_t mode) {
     switch (mode) {
-        case kScreen5:   // GRAPHIC4: 4 bpp through the 16-entry palette
+        case kScreen5:  // GRAPHIC4: 4 bpp through the 16-entry palette
             return {4, 1, 16};
-        case kScreen6:   // GRAPHIC5: 2 bpp shown as 4 bpp (colour codes 0, 5, 10, 15)
-        case kScreen7:   // GRAPHIC6: 4 bpp, 512 wide
+        case kScreen6:  // GRAPHIC5: 2 bpp shown as 4 bpp (colour codes 0, 5, 10, 15)
+        case kScreen7:  // GRAPHIC6: 4 bpp, 512 wide
             return {4, 2, 16};
-        case kScreen8:   // GRAPHIC7: one GGGRRRBB byte per pixel, a fixed 256-entry table
+        case kScreen8:  // GRAPHIC7: one GGGRRRBB byte per pixel, a fixed 256-entry table
             return {8, 1, 256};
         case kScreen10:  // YJK + YAE and plain YJK are decoded to true colour
         case kScreen12:
@@ -135,7 +135,8 @@ void ExpandScreen6Line(const uint8_t* src, uint8_t* dst, const uint16_t*) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         __m128i left = _mm_or_si128(_mm_and_si128(_mm_srli_epi16(v, 2), high),
                                     _mm_and_si128(_mm_srli_epi16(v, 4), low));
-        __m128i right = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(v, 2), high), _mm_and_si128(v, low));
+        __m128i right =
+            _mm_or_si128(_mm_and_si128(_mm_slli_epi16(v, 2), high), _mm_and_si128(v, low));
         left = _mm_add_epi8(left, _mm_slli_epi16(left, 2));
         right = _mm_add_epi8(right, _mm_slli_epi16(right, 2));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi8(left, right));
@@ -208,13 +209,13 @@ void InitBitmapHeaders(uint8_t* buffer, uint16_t bitsPerPixel, uint32_t offBits,
     Put32(file + 2, offBits + kScreenLines * 32u * bitsPerPixel * widthFactor);  // bfSize
     Put32(file + 10, offBits);                                                   // bfOffBits
     uint8_t* info = buffer + kInfoOffset;
-    Put32(info + 0, kInfoHeaderBytes);        // biSize
-    Put32(info + 4, 256u * widthFactor);      // biWidth
-    Put32(info + 8, kScreenLines);            // biHeight > 0: bottom-up rows
-    Put16(info + 12, 1);                      // biPlanes
-    Put16(info + 14, bitsPerPixel);           // biBitCount; biCompression 0 = BI_RGB
-    Put32(info + 24, 8000u * widthFactor);    // biXPelsPerMeter: 512-wide modes have thin pixels
-    Put32(info + 28, 9000);                   // biYPelsPerMeter
+    Put32(info + 0, kInfoHeaderBytes);      // biSize
+    Put32(info + 4, 256u * widthFactor);    // biWidth
+    Put32(info + 8, kScreenLines);          // biHeight > 0: bottom-up rows
+    Put16(info + 12, 1);                    // biPlanes
+    Put16(info + 14, bitsPerPixel);         // biBitCount; biCompression 0 = BI_RGB
+    Put32(info + 24, 8000u * widthFactor);  // biXPelsPerMeter: 512-wide modes have thin pixels
+    Put32(info + 28, 9000);                 // biYPelsPerMeter
     viewBitmapInfo = buffer + kInfoOffset;
 }
 
@@ -231,13 +232,13 @@ void BuildScreen6ExpandTable(uint16_t table[256]) {
 uint32_t ConversionTableForMode(int32_t mode) {
     // Nibble t is the conversion code to mode index t (5, 6, 7, 8, 10, 12); 0 = not offered.
     switch (mode) {
-        case kScreen5:   // to 6: 6, to 7: 1, to 8: 2, to 10: 3
+        case kScreen5:  // to 6: 6, to 7: 1, to 8: 2, to 10: 3
             return 0x00032160;
-        case kScreen6:   // to 5: 9, to 7: 5, to 8: 8, to 10: 4
+        case kScreen6:  // to 5: 9, to 7: 5, to 8: 8, to 10: 4
             return 0x00048509;
-        case kScreen7:   // to 6: 10, to 8: 7
+        case kScreen7:  // to 6: 10, to 8: 7
             return 0x000070A0;
-        case kScreen8:   // GRAPHIC7 offers nothing
+        case kScreen8:  // GRAPHIC7 offers nothing
             return 0x00000000;
         case kScreen10:  // both YJK modes: to SCREEN 10 (code 11); SCREEN 12 is never a target
         case kScreen12:
@@ -314,4 +315,6 @@ uint32_t DisplayBitmapFileSize() { return Get32(displayBitmap + 2 + 2); }
 
 uint32_t DisplayBitmapPixelOffset() { return Get32(displayBitmap + 2 + 10); }
 
-int32_t DisplayBitmapWidth() { return static_cast<int32_t>(Get32(displayBitmap + kInfoOffset + 4)); }
+int32_t DisplayBitmapWidth() {
+    return static_cast<int32_t>(Get32(displayBitmap + kInfoOffset + 4));
+}

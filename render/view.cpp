@@ -38,7 +38,8 @@ void ReadPixel(const Dib& dib, int32_t x, int32_t y, uint8_t* rgb) {
     switch (dib.bitsPerPixel) {
         case 4: {
             const uint8_t pair = row[x >> 1];
-            colour = dib.info + 40 + 4 * ((x & 1) != 0 ? pair & 15 : pair >> 4);  // high nibble left
+            colour =
+                dib.info + 40 + 4 * ((x & 1) != 0 ? pair & 15 : pair >> 4);  // high nibble left
             break;
         }
         case 8:
@@ -76,7 +77,7 @@ void RenderView(ViewSize view, uint8_t* rgb) {
     const Dib dib = MakeDib(view == kViewSmall ? viewBitmapInfo : displayBitmap + 16);
     const int32_t width = ViewWidth(view);
     const int32_t height = ViewHeight(view);
-    const int32_t xScale = width / dib.width;    // 1, or 2 when a 256-wide picture is doubled
+    const int32_t xScale = width / dib.width;  // 1, or 2 when a 256-wide picture is doubled
     const int32_t yScale = height / kScreenLines;
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x, rgb += 3) ReadPixel(dib, x / xScale, y / yScale, rgb);

@@ -22,3 +22,7 @@ void DecodeYjkRow(const uint8_t* line, uint8_t* row, bool yaeMode, const uint8_t
 // The clamp table of the decoder: 96 bytes, entry n + 32 for n = -32..63; a 5-bit level widened
 // to 8 bits, 0 below the range and 255 above it.
 const uint8_t* YjkClampTable();
+
+// Where the processor has AVX2 (x86-64), DecodeYjkRow computes 32 pixels at a time; false makes
+// it use the table decoder everywhere (the tests compare the two).
+extern bool yjkUseAvx2;

@@ -111,10 +111,11 @@ TEST(BuildDisplayBitmap, BottomUpRowsAndHighNibbleLeft) {
         int32_t bytesPerLine;
         uint32_t rowBytes;
     };
-    for (const Case& c : {Case{kScreen5, 128, 128}, Case{kScreen7, 256, 256}, Case{kScreen8, 256, 256}}) {
+    for (const Case& c :
+         {Case{kScreen5, 128, 128}, Case{kScreen7, 256, 256}, Case{kScreen8, 256, 256}}) {
         SCOPED_TRACE(kScreenModes[c.mode].name);
         MakePicture(c.mode, 0xD400);
-        vramImage.data[0] = 0x12;                                        // line 0: pixels 1, 2
+        vramImage.data[0] = 0x12;  // line 0: pixels 1, 2
         vramImage.data[1] = 0x30;
         vramImage.data[211 * c.bytesPerLine + c.bytesPerLine - 1] = 0x4F;  // line 211, last byte
         BuildDisplayBitmap();
@@ -278,8 +279,9 @@ TEST(Screen8ColorTable, FixedGggrrrbbColours) {
         int index;
         uint8_t blue, green, red;
     };
-    for (const Entry& e : {Entry{0x25, 0x52, 0x21, 0x21}, Entry{0x03, 0xFF, 0, 0},
-                           Entry{0x1C, 0, 0, 0xFF}, Entry{0xE0, 0, 0xFF, 0}, Entry{0xFF, 0xFF, 0xFF, 0xFF}}) {
+    for (const Entry& e :
+         {Entry{0x25, 0x52, 0x21, 0x21}, Entry{0x03, 0xFF, 0, 0}, Entry{0x1C, 0, 0, 0xFF},
+          Entry{0xE0, 0, 0xFF, 0}, Entry{0xFF, 0xFF, 0xFF, 0xFF}}) {
         EXPECT_EQ(t[4 * e.index], e.blue) << "entry " << e.index;
         EXPECT_EQ(t[4 * e.index + 1], e.green);
         EXPECT_EQ(t[4 * e.index + 2], e.red);
@@ -294,9 +296,9 @@ TEST(BuildDisplayBitmap, ShortPicturesChooseTheirLines) {
         SCOPED_TRACE(kScreenModes[mode].name);
         const uint32_t rowBytes = mode == kScreen7 || mode == kScreen8 ? 256 : 768;
         MakePicture(mode, 100 * 256 + 1, 0x00);  // ends one byte into line 100: L = 100
-        vramImage.data[100 * 256] = 0xF8;       // the last image byte
-        vramImage.data[100 * 256 + 5] = 0xF8;   // past imageSize, still in line 100
-        vramImage.data[101 * 256] = 0xF8;       // line 101: not shown
+        vramImage.data[100 * 256] = 0xF8;        // the last image byte
+        vramImage.data[100 * 256 + 5] = 0xF8;    // past imageSize, still in line 100
+        vramImage.data[101 * 256] = 0xF8;        // line 101: not shown
         BuildDisplayBitmap();
         const uint8_t* rows = Rows();
         for (uint32_t i = 0; i < 111 * rowBytes; ++i) {
@@ -361,7 +363,8 @@ TEST(BuildDisplayBitmap, PaletteDoesNotReachScreen8And12) {
         paletteIndex = kPaletteInternal;  // the bytes at 0xFA80 make another palette
         BuildDisplayBitmap();
         EXPECT_EQ(paletteIndex, kPaletteInternal);
-        EXPECT_EQ(Bytes(displayBitmap + 2, displayBitmap + 2 + size), first) << kScreenModes[mode].name;
+        EXPECT_EQ(Bytes(displayBitmap + 2, displayBitmap + 2 + size), first)
+            << kScreenModes[mode].name;
     }
     ResetState();
 }

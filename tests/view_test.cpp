@@ -1,5 +1,7 @@
 // What the pane shows: an asymmetric "F" through every mode at full size, and the small and
 // large views against the full one.
+#include "render/view.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +10,6 @@
 #include "image/vram.h"
 #include "palette/palette.h"
 #include "render/display.h"
-#include "render/view.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -16,9 +17,7 @@ namespace {
 // A 5 x 7 "F" at (1, 1): asymmetric left to right and top to bottom.
 const char* const kGlyph[7] = {"#####", "#....", "#....", "####.", "#....", "#....", "#...."};
 
-bool Ink(int x, int y) {
-    return x >= 1 && x < 6 && y >= 1 && y < 8 && kGlyph[y - 1][x - 1] == '#';
-}
+bool Ink(int x, int y) { return x >= 1 && x < 6 && y >= 1 && y < 8 && kGlyph[y - 1][x - 1] == '#'; }
 
 struct ModeCase {
     int32_t mode;
@@ -123,7 +122,9 @@ TEST(RenderView, SmallAndLargeFollowTheFullPicture) {
         SCOPED_TRACE(kScreenModes[c.mode].name);
         MakeGlyphPicture(c);
         // Some variety beyond two colours: a diagonal of other bytes.
-        for (int i = 0; i < 212; ++i) vramImage.data[i * kScreenModes[c.mode].bytesPerLine + i / 2] = static_cast<uint8_t>(i * 29);
+        for (int i = 0; i < 212; ++i)
+            vramImage.data[i * kScreenModes[c.mode].bytesPerLine + i / 2] =
+                static_cast<uint8_t>(i * 29);
         RebuildDisplayBitmap();
         const auto full = Render(kViewFull);
         ASSERT_EQ(ViewWidth(kViewSmall), 256);
@@ -136,8 +137,9 @@ TEST(RenderView, SmallAndLargeFollowTheFullPicture) {
         int wrong = 0;
         for (int y = 0; y < 212; ++y) {
             for (int x = 0; x < 256; ++x) {
-                const uint32_t want = half ? Mean(At(full, 512, 2 * x, y), At(full, 512, 2 * x + 1, y))
-                                           : At(full, 256, x, y);
+                const uint32_t want =
+                    half ? Mean(At(full, 512, 2 * x, y), At(full, 512, 2 * x + 1, y))
+                         : At(full, 256, x, y);
                 wrong += At(small, 256, x, y) != want;
             }
         }

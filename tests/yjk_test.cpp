@@ -1,17 +1,28 @@
 // YJK (SCREEN 12) and YAE (SCREEN 10/11) decoding: worked examples, every (Y, J, K)
 // combination against the V9958 relations, the colour counts of the real chip, the blue
 // rounding and the attribute bit.
+#include "render/yjk.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <string>
 #include <vector>
 
-#include "render/yjk.h"
-
 namespace {
+
+// Both decoders: the vector one (where the processor has AVX2) and the table one.
+struct EachDecoder {
+    const bool kinds[2] = {true, false};
+    const bool* begin() const { return kinds; }
+    const bool* end() const { return kinds + 2; }
+    ~EachDecoder() { yjkUseAvx2 = true; }
+};
+
+std::string DecoderName(bool avx2) { return avx2 ? "vector decoder" : "table decoder"; }
 
 using Rgb = std::array<uint8_t, 3>;  // red, green, blue
 
@@ -68,23 +79,31 @@ const GroupCase kGroupCases[] = {
 
 TEST(DecodeYjkRow, WorkedExamples) {
     const auto palette = MarkerPalette();
-    for (const GroupCase& c : kGroupCases) {
-        SCOPED_TRACE(::testing::Message() << std::hex << int(c.bytes[0]) << " " << int(c.bytes[1])
-                                          << " " << int(c.bytes[2]) << " " << int(c.bytes[3]));
-        const auto s12 = DecodeGroup(c.bytes, false, palette.data());
-        const auto s10 = DecodeGroup(c.bytes, true, palette.data());
-        for (int p = 0; p < 4; ++p) {
-            EXPECT_EQ(s12[p], c.screen12[p]) << "SCREEN 12 pixel " << p;
-            EXPECT_EQ(s10[p], c.screen10[p]) << "SCREEN 10 pixel " << p;
+    for (bool avx2 : EachDecoder()) {
+        yjkUseAvx2 = avx2;
+        SCOPED_TRACE(DecoderName(avx2));
+        for (const GroupCase& c : kGroupCases) {
+            SCOPED_TRACE(::testing::Message()
+                         << std::hex << int(c.bytes[0]) << " " << int(c.bytes[1]) << " "
+                         << int(c.bytes[2]) << " " << int(c.bytes[3]));
+            const auto s12 = DecodeGroup(c.bytes, false, palette.data());
+            const auto s10 = DecodeGroup(c.bytes, true, palette.data());
+            for (int p = 0; p < 4; ++p) {
+                EXPECT_EQ(s12[p], c.screen12[p]) << "SCREEN 12 pixel " << p;
+                EXPECT_EQ(s10[p], c.screen10[p]) << "SCREEN 10 pixel " << p;
+            }
         }
     }
 }
 
 TEST(YjkClampTable, WidensFiveBitLevels) {
     const uint8_t* c = YjkClampTable() + 32;
-    const struct { int n; int value; } kEntries[] = {
-        {-32, 0}, {-1, 0}, {0, 0}, {1, 8}, {4, 33}, {7, 57}, {16, 132}, {30, 247}, {31, 255},
-        {32, 255}, {62, 255}, {63, 255},
+    const struct {
+        int n;
+        int value;
+    } kEntries[] = {
+        {-32, 0},  {-1, 0},   {0, 0},    {1, 8},    {4, 33},   {7, 57},
+        {16, 132}, {30, 247}, {31, 255}, {32, 255}, {62, 255}, {63, 255},
     };
     for (const auto& e : kEntries) EXPECT_EQ(c[e.n], e.value) << "index " << e.n;
 }
@@ -112,50 +131,57 @@ struct AllCombinations {
             const int k = jk & 63, j = jk >> 6;  // 6-bit patterns
             for (int q = 0; q < 8; ++q) {
                 const int low[4] = {k & 7, k >> 3, j & 7, j >> 3};
-                for (int p = 0; p < 4; ++p) lines[at++] = static_cast<uint8_t>((4 * q + p) << 3 | low[p]);
+                for (int p = 0; p < 4; ++p)
+                    lines[at++] = static_cast<uint8_t>((4 * q + p) << 3 | low[p]);
             }
         }
     }
     static int Signed6(int v) { return v >= 32 ? v - 64 : v; }
 };
 
-std::vector<uint8_t> DecodeAll(const std::vector<uint8_t>& lines, bool yae, const uint8_t* palette) {
+std::vector<uint8_t> DecodeAll(const std::vector<uint8_t>& lines, bool yae,
+                               const uint8_t* palette) {
     std::vector<uint8_t> rows(lines.size() * 3);
-    for (size_t l = 0; l < lines.size() / 256; ++l) DecodeYjkRow(&lines[256 * l], &rows[768 * l], yae, palette);
+    for (size_t l = 0; l < lines.size() / 256; ++l)
+        DecodeYjkRow(&lines[256 * l], &rows[768 * l], yae, palette);
     return rows;
 }
 
 TEST(DecodeYjkRow, EveryCombinationMatchesTheRelations) {
     const AllCombinations all;
-    const std::vector<uint8_t> rows = DecodeAll(all.lines, false, nullptr);
-    std::set<uint32_t> screen12, screen10;
-    int floorDiffers = 0;
-    int mismatches = 0;
-    for (size_t i = 0; i < all.lines.size(); ++i) {
-        const int jk = static_cast<int>(i / 32);
-        const int y = all.lines[i] >> 3;
-        const int j = AllCombinations::Signed6(jk >> 6), k = AllCombinations::Signed6(jk & 63);
-        const Rgb got = {rows[3 * i + 2], rows[3 * i + 1], rows[3 * i]};
-        const Rgb want = Reference(y, j, k, true);
-        if (got != want && ++mismatches <= 5) {
-            ADD_FAILURE() << "Y " << y << " J " << j << " K " << k;
+    for (bool avx2 : EachDecoder()) {
+        yjkUseAvx2 = avx2;
+        SCOPED_TRACE(DecoderName(avx2));
+        const std::vector<uint8_t> rows = DecodeAll(all.lines, false, nullptr);
+        std::set<uint32_t> screen12, screen10;
+        int floorDiffers = 0;
+        int mismatches = 0;
+        for (size_t i = 0; i < all.lines.size(); ++i) {
+            const int jk = static_cast<int>(i / 32);
+            const int y = all.lines[i] >> 3;
+            const int j = AllCombinations::Signed6(jk >> 6), k = AllCombinations::Signed6(jk & 63);
+            const Rgb got = {rows[3 * i + 2], rows[3 * i + 1], rows[3 * i]};
+            const Rgb want = Reference(y, j, k, true);
+            if (got != want && ++mismatches <= 5) {
+                ADD_FAILURE() << "Y " << y << " J " << j << " K " << k;
+            }
+            // The + 2: where a plain floor of the blue level would give another colour, the
+            // decoder must give the rounded one.
+            if (Reference(y, j, k, false) != want) {
+                ++floorDiffers;
+                EXPECT_EQ(got, want) << "rounding: Y " << y << " J " << j << " K " << k;
+            }
+            const uint32_t key = got[0] << 16 | got[1] << 8 | got[2];
+            screen12.insert(key);
+            if (y % 2 == 0) screen10.insert(key);  // SCREEN 10/11 YJK pixels have an even Y
         }
-        // The + 2: where a plain floor of the blue level would give another colour, the
-        // decoder must give the rounded one.
-        if (Reference(y, j, k, false) != want) {
-            ++floorDiffers;
-            EXPECT_EQ(got, want) << "rounding: Y " << y << " J " << j << " K " << k;
-        }
-        const uint32_t key = got[0] << 16 | got[1] << 8 | got[2];
-        screen12.insert(key);
-        if (y % 2 == 0) screen10.insert(key);  // SCREEN 10/11 YJK pixels have an even Y
+        EXPECT_EQ(mismatches, 0);
+        // The distinct colours of the real chip: 19,268 in SCREEN 12, 12,499 YJK colours in
+        // SCREEN 10/11; 42,067 combinations would come out wrong without the rounding.
+        EXPECT_EQ(screen12.size(), 19268u);
+        EXPECT_EQ(screen10.size(), 12499u);
+        EXPECT_EQ(floorDiffers, 42067);
     }
-    EXPECT_EQ(mismatches, 0);
-    // The distinct colours of the real chip: 19,268 in SCREEN 12, 12,499 YJK colours in
-    // SCREEN 10/11; 42,067 combinations would come out wrong without the rounding.
-    EXPECT_EQ(screen12.size(), 19268u);
-    EXPECT_EQ(screen10.size(), 12499u);
-    EXPECT_EQ(floorDiffers, 42067);
 }
 
 // In SCREEN 10/11 a byte with bit 3 set shows palette colour b >> 4, and every other byte shows
@@ -163,26 +189,51 @@ TEST(DecodeYjkRow, EveryCombinationMatchesTheRelations) {
 TEST(DecodeYjkRow, YaePixelsTakePaletteColoursAndKeepJk) {
     const auto palette = MarkerPalette();
     const AllCombinations all;
-    // Attribute patterns over the groups: each pixel's bit 3 from a rotating mask.
-    std::vector<uint8_t> lines = all.lines;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if ((i * 2654435761u >> 7) & 1) lines[i] |= 0x08;
-    }
-    const std::vector<uint8_t> yae = DecodeAll(lines, true, palette.data());
-    const std::vector<uint8_t> yjk = DecodeAll(lines, false, palette.data());
-    int attributes = 0;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const uint8_t* got = &yae[3 * i];
-        if (lines[i] & 0x08) {
-            ++attributes;
-            const uint8_t* colour = &palette[4 * (lines[i] >> 4)];
-            ASSERT_EQ(std::memcmp(got, colour, 3), 0) << "byte " << i;
-        } else {
-            ASSERT_EQ(std::memcmp(got, &yjk[3 * i], 3), 0) << "byte " << i;
+    for (bool avx2 : EachDecoder()) {
+        yjkUseAvx2 = avx2;
+        SCOPED_TRACE(DecoderName(avx2));
+        // Attribute patterns over the groups: each pixel's bit 3 from a rotating mask.
+        std::vector<uint8_t> lines = all.lines;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if ((i * 2654435761u >> 7) & 1) lines[i] |= 0x08;
         }
+        const std::vector<uint8_t> yae = DecodeAll(lines, true, palette.data());
+        const std::vector<uint8_t> yjk = DecodeAll(lines, false, palette.data());
+        int attributes = 0;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const uint8_t* got = &yae[3 * i];
+            if (lines[i] & 0x08) {
+                ++attributes;
+                const uint8_t* colour = &palette[4 * (lines[i] >> 4)];
+                ASSERT_EQ(std::memcmp(got, colour, 3), 0) << "byte " << i;
+            } else {
+                ASSERT_EQ(std::memcmp(got, &yjk[3 * i], 3), 0) << "byte " << i;
+            }
+        }
+        EXPECT_GT(attributes, 30000);
+        EXPECT_LT(attributes, 100000);
     }
-    EXPECT_GT(attributes, 30000);
-    EXPECT_LT(attributes, 100000);
+}
+
+// The two decoders give the same bytes for every line of pseudo-random bytes, in both modes,
+// with a palette of distinct colours.
+TEST(DecodeYjkRow, DecodersAgree) {
+    uint8_t palette[64];
+    for (int i = 0; i < 64; ++i) palette[i] = static_cast<uint8_t>(i * 37 + 11);
+    std::vector<uint8_t> lines(256 * 2048);
+    uint32_t seed = 2024;
+    for (uint8_t& b : lines) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(seed >> 16);
+    }
+    for (bool yae : {false, true}) {
+        yjkUseAvx2 = true;
+        const std::vector<uint8_t> vector = DecodeAll(lines, yae, palette);
+        yjkUseAvx2 = false;
+        const std::vector<uint8_t> table = DecodeAll(lines, yae, palette);
+        EXPECT_EQ(vector, table) << (yae ? "SCREEN 10/11" : "SCREEN 12");
+    }
+    yjkUseAvx2 = true;
 }
 
 }  // namespace
