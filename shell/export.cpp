@@ -65,14 +65,9 @@ const char* SaveScreenFile(HWND owner) {
                         nullptr)) {
         return nullptr;
     }
-    // The whole file image is made before anything touches the disk, so that a failed
-    // allocation leaves an existing file as it was.
-    SIZE_T size = static_cast<SIZE_T>(BsaveFileSize(screenMode));
-    uint8_t* image = static_cast<uint8_t*>(HeapAlloc(processHeap, HEAP_ZERO_MEMORY, size));
-    if (image == nullptr) return "HeapAlloc";
-    BuildBsaveImage(image);
-    WriteResult result = WriteFileAtomically(name, image, size, nullptr, 0);
-    HeapFree(processHeap, 0, image);
+    // The core makes the whole file image before anything touches the disk (a failed
+    // allocation is "HeapAlloc" and leaves an existing file as it was), then writes it whole.
+    WriteResult result = SaveScreenFileTo(name, nullptr, 0);
     return result == kWriteOk ? nullptr : WriteResultOperation(result);
 }
 
