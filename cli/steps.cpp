@@ -19,6 +19,23 @@ const char kProgram[] = "vramoria-convert";
 
 bool quiet = false;  // planning a batch: nothing is printed
 
+// An option's word looked up in its table of {text, value} entries.
+struct Word {
+    const char* text;
+    int32_t value;
+};
+
+template <size_t N>
+bool LookUp(const char* text, const Word (&table)[N], int32_t* value) {
+    for (const Word& word : table) {
+        if (std::strcmp(text, word.text) == 0) {
+            *value = word.value;
+            return true;
+        }
+    }
+    return false;
+}
+
 void Fail(const std::string& file, const std::string& message) {
     if (quiet) return;
     std::fprintf(stderr, "%s: %s: %s\n", kProgram, file.c_str(), message.c_str());
@@ -41,17 +58,11 @@ const char* LoadResultMessage(LoadResult result) {
 }
 
 bool ParseMode(const char* text, int32_t* mode) {
-    static const struct { const char* text; int32_t mode; } kModes[] = {
+    static const Word kModes[] = {
         {"5", kScreen5}, {"6", kScreen6}, {"7", kScreen7}, {"8", kScreen8},
         {"10", kScreen10}, {"11", kScreen10}, {"12", kScreen12},
     };
-    for (const auto& m : kModes) {
-        if (std::strcmp(text, m.text) == 0) {
-            *mode = m.mode;
-            return true;
-        }
-    }
-    return false;
+    return LookUp(text, kModes, mode);
 }
 
 bool ParseSlot(const char* text, int32_t* slot) {
@@ -97,16 +108,10 @@ bool ParseImageOutput(const char* file, Step* step) {
 enum OutputFormat : int32_t { kFormatByExtension, kFormatBsave, kFormatBmp, kFormatPng };
 
 bool ParseFormat(const char* text, int32_t* format) {
-    static const struct { const char* text; OutputFormat format; } kFormats[] = {
+    static const Word kFormats[] = {
         {"bsave", kFormatBsave}, {"bmp", kFormatBmp}, {"png", kFormatPng},
     };
-    for (const auto& f : kFormats) {
-        if (std::strcmp(text, f.text) == 0) {
-            *format = f.format;
-            return true;
-        }
-    }
-    return false;
+    return LookUp(text, kFormats, format);
 }
 
 // The -o dispatch: .bmp and .png write images, any other name the BSAVE file of the current
@@ -130,17 +135,11 @@ Step OutputStep(const char* file, int32_t format) {
 // --convert M: the modes a conversion can aim at (SCREEN 11 is not one: the conversion to
 // SCREEN 10/11 yields pure YJK pixels, which is SCREEN 10).
 bool ParseConvertTarget(const char* text, int32_t* mode) {
-    static const struct { const char* text; int32_t mode; } kTargets[] = {
+    static const Word kTargets[] = {
         {"5", kScreen5}, {"6", kScreen6}, {"7", kScreen7}, {"8", kScreen8},
         {"10", kScreen10}, {"12", kScreen12},
     };
-    for (const auto& t : kTargets) {
-        if (std::strcmp(text, t.text) == 0) {
-            *mode = t.mode;
-            return true;
-        }
-    }
-    return false;
+    return LookUp(text, kTargets, mode);
 }
 
 // Every --convert must be one that the mode reached at that point offers; checked before any
@@ -160,16 +159,10 @@ bool CheckConversions(const CommandLine& line, const std::string& picture) {
 }
 
 bool ParseView(const char* text, int32_t* view) {
-    static const struct { const char* text; ViewSize view; } kViews[] = {
+    static const Word kViews[] = {
         {"full", kViewFull}, {"small", kViewSmall}, {"large", kViewLarge},
     };
-    for (const auto& v : kViews) {
-        if (std::strcmp(text, v.text) == 0) {
-            *view = v.view;
-            return true;
-        }
-    }
-    return false;
+    return LookUp(text, kViews, view);
 }
 
 // The placeholders an -o name may hold; anything else in braces is a usage error.

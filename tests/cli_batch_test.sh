@@ -5,14 +5,7 @@
 set -u
 tool=$1
 samples=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-check() {
-  if [ "$2" == "$3" ]; then passed=$((passed + 1)); else
-    failed=$((failed + 1)); printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"; fi
-}
+source "$(dirname "$0")/cli_lib.sh"
 
 cp "$samples"/testcard.* "$work/"
 mkdir -p "$work/in"
@@ -66,5 +59,4 @@ check "no progress in a pipe" "2 converted, 0 failed" "$err"
 # --info --json: one line per picture.
 check "json per picture" 3 "$("$tool" "$work/in/a.sc5" "$work/in/b.sc5" "$work/in/c.sc6" --info --json 2>/dev/null | wc -l)"
 
-echo "cli batch: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+cli_summary "cli batch"

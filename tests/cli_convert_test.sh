@@ -3,23 +3,8 @@
 # Usage: cli_convert_test.sh PATH/TO/vramoria-convert
 set -u
 tool=$1
-here=$(cd "$(dirname "$0")" && pwd)
-pictures=${VRAMORIA_PICTURES:-$here/../../shared/pictures}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
+source "$(dirname "$0")/cli_lib.sh"
 
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-  fi
-}
-
-field() { python3 -c 'import json,sys; o=json.loads(sys.stdin.readline()); print(json.dumps(o[sys.argv[1]]))' "$1"; }
 # hexat FILE OFFSET COUNT: bytes of a file in hex.
 hexat() { python3 -c 'import sys; d=open(sys.argv[1],"rb").read(); o=int(sys.argv[2]); print(d[o:o+int(sys.argv[3])].hex())' "$@"; }
 size() { stat -c %s "$1"; }
@@ -149,5 +134,4 @@ else
   echo "skipped: $pictures is absent, real pictures not tested"
 fi
 
-echo "cli convert: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+cli_summary "cli convert"

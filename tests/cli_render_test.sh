@@ -6,23 +6,7 @@
 # Usage: cli_render_test.sh PATH/TO/vramoria-convert
 set -u
 tool=$1
-here=$(cd "$(dirname "$0")" && pwd)
-pictures=${VRAMORIA_PICTURES:-$here/../../shared/pictures}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-  fi
-}
-
-field() { python3 -c 'import json,sys; o=json.loads(sys.stdin.readline()); print(json.dumps(o[sys.argv[1]]))' "$1"; }
+source "$(dirname "$0")/cli_lib.sh"
 
 cat >"$work/images.py" <<'PY'
 """Decoders for the files under test and the checks that compare them."""
@@ -213,5 +197,4 @@ else
   echo "cli_render_test: $pictures is absent; the real-picture checks are skipped"
 fi
 
-echo "cli_render_test: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+cli_summary "cli render"

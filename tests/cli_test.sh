@@ -3,24 +3,7 @@
 # Usage: cli_test.sh PATH/TO/vramoria-convert
 set -u
 tool=$1
-here=$(cd "$(dirname "$0")" && pwd)
-pictures=${VRAMORIA_PICTURES:-$here/../../shared/pictures}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-passed=0
-failed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-  fi
-}
-
-# json FILE KEY...: one key of the first JSON line, by python (present on every Debian).
-field() { python3 -c 'import json,sys; o=json.loads(sys.stdin.readline()); print(json.dumps(o[sys.argv[1]]))' "$1"; }
+source "$(dirname "$0")/cli_lib.sh"
 
 # Pictures made here: a 30375-byte SCREEN 5 file with its palette table (what BASIC's BSAVE ,S
 # writes), and the same without the table.
@@ -91,5 +74,4 @@ else
   echo "skipped: $pictures is absent, real pictures not tested"
 fi
 
-echo "cli: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+cli_summary "cli"
