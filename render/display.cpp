@@ -169,7 +169,10 @@ void FillScreen6Rows(uint8_t* rows) {
 // The 256-bytes-per-line modes read lines 0..L, L being the line that holds the last image
 // byte; the rows of the lines below it are zero. Line L is read whole: the store's capacity is
 // a multiple of 256 that reaches past imageSize. Returns L (-1 for an empty picture).
-int32_t LastImageLine() { return (vramImage.imageSize - 1) >> 8; }
+int32_t LastImageLine() {
+    const int32_t size = vramImage.imageSize;
+    return size > 0 ? (size - 1) >> 8 : -1;  // not (size - 1) >> 8: >> of -1 is C++20 only
+}
 
 void FillLargeRows(int32_t mode, uint8_t* rows, const uint8_t* paletteColours) {
     const uint32_t rowBytes = mode == kScreen10 || mode == kScreen12 ? 768 : 256;
