@@ -344,6 +344,16 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
             }
             return argv[++i];
         };
+        // An option whose value is one of a few words: false with the usage error otherwise.
+        const char* word = nullptr;
+        int32_t n = 0;
+        auto wordValue = [&](bool (*parse)(const char*, int32_t*), const char* accepted) {
+            word = value(arg);
+            if (word == nullptr) return false;
+            if (parse(word, &n)) return true;
+            *error = std::string(arg) + " takes " + accepted + ", not '" + word + "'";
+            return false;
+        };
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             line->help = true;
         } else if (std::strcmp(arg, "--json") == 0) {
@@ -351,23 +361,11 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
         } else if (std::strcmp(arg, "--info") == 0) {
             line->steps.push_back({kStepInfo, 0, ""});
         } else if (std::strcmp(arg, "--mode") == 0) {
-            const char* v = value(arg);
-            int32_t mode = 0;
-            if (v == nullptr) return false;
-            if (!ParseMode(v, &mode)) {
-                *error = std::string("--mode takes 5, 6, 7, 8, 10, 11 or 12, not '") + v + "'";
-                return false;
-            }
-            line->steps.push_back({kStepMode, mode, ""});
+            if (!wordValue(ParseMode, "5, 6, 7, 8, 10, 11 or 12")) return false;
+            line->steps.push_back({kStepMode, n, ""});
         } else if (std::strcmp(arg, "--palette") == 0) {
-            const char* v = value(arg);
-            int32_t slot = 0;
-            if (v == nullptr) return false;
-            if (!ParseSlot(v, &slot)) {
-                *error = std::string("--palette takes standard, internal or 0-7, not '") + v + "'";
-                return false;
-            }
-            line->steps.push_back({kStepPalette, slot, ""});
+            if (!wordValue(ParseSlot, "standard, internal or 0-7")) return false;
+            line->steps.push_back({kStepPalette, n, ""});
         } else if (std::strcmp(arg, "--palette-file") == 0) {
             const char* v = value(arg);
             if (v == nullptr) return false;
@@ -378,30 +376,14 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
             if (!CheckOutputPattern(v, error)) return false;
             line->steps.push_back(OutputStep(v, format));
         } else if (std::strcmp(arg, "--format") == 0) {
-            const char* v = value(arg);
-            if (v == nullptr) return false;
-            if (!ParseFormat(v, &format)) {
-                *error = std::string("--format takes bsave, bmp or png, not '") + v + "'";
-                return false;
-            }
+            if (!wordValue(ParseFormat, "bsave, bmp or png")) return false;
+            format = n;
         } else if (std::strcmp(arg, "--convert") == 0) {
-            const char* v = value(arg);
-            int32_t mode = 0;
-            if (v == nullptr) return false;
-            if (!ParseConvertTarget(v, &mode)) {
-                *error = std::string("--convert takes 5, 6, 7, 8, 10 or 12, not '") + v + "'";
-                return false;
-            }
-            line->steps.push_back({kStepConvert, mode, v});
+            if (!wordValue(ParseConvertTarget, "5, 6, 7, 8, 10 or 12")) return false;
+            line->steps.push_back({kStepConvert, n, word});
         } else if (std::strcmp(arg, "--view") == 0) {
-            const char* v = value(arg);
-            int32_t view = 0;
-            if (v == nullptr) return false;
-            if (!ParseView(v, &view)) {
-                *error = std::string("--view takes full, small or large, not '") + v + "'";
-                return false;
-            }
-            line->steps.push_back({kStepView, view, ""});
+            if (!wordValue(ParseView, "full, small or large")) return false;
+            line->steps.push_back({kStepView, n, ""});
         } else if (arg[0] == '-' && arg[1] != '\0') {
             *error = std::string("unknown option '") + arg + "'";
             return false;
