@@ -296,6 +296,7 @@ void PrintUsage() {
         "                      its first palette\n"
         "                        vramoria-convert pic.sc5 --palette-file pic.pl5 --palette 2 --info\n"
         "  --info              print the picture's state\n"
+        "                        vramoria-convert pic.sc5 --info --convert 7 --info\n"
         "  --view V            what later PNG output shows: V = full (the picture, 256 or 512\n"
         "                      wide, 212 high; the default), small (the viewer's 1:1 pane,\n"
         "                      256x212) or large (the doubled pane, 512x424)\n"
