@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "convert/convert.h"
-#include "image/vram.h"
+#include "image/picture.h"
 #include "palette/palette.h"
 
 namespace {
@@ -32,15 +32,15 @@ void BM_ConvertScreenMode(benchmark::State& state) {
         seed = seed * 1103515245u + 12345u;
         b = static_cast<uint8_t>(seed >> 16);
     }
+    Picture picture;
     for (auto _ : state) {
         state.PauseTiming();
-        FreeVram(vramImage.data);
-        std::memcpy(AllocateVram(0x10000), source.data(), source.size());
-        screenMode = code.source;
-        paletteIndex = kPaletteInternal;
+        std::memcpy(AllocateVram(&picture, 0x10000), source.data(), source.size());
+        picture.screenMode = code.source;
+        picture.paletteIndex = kPaletteInternal;
         state.ResumeTiming();
-        ConvertScreenMode(code.code);
-        benchmark::DoNotOptimize(vramImage.data);
+        ConvertScreenMode(&picture, code.code);
+        benchmark::DoNotOptimize(picture.data.data());
         benchmark::ClobberMemory();
     }
     state.SetLabel("code " + std::to_string(code.code));

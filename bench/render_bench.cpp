@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "image/vram.h"
+#include "image/picture.h"
 #include "palette/palette.h"
 #include "render/display.h"
 #include "render/yjk.h"
@@ -17,17 +17,17 @@
 namespace {
 
 // A full-size picture with varied bytes, the palette table included (0x10000 bytes).
-void MakePicture(int32_t mode) {
-    if (vramImage.data == nullptr) {
-        AllocateVram(0x10000);
-        uint32_t seed = 12345;
-        for (int32_t i = 0; i < 0x10000; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            vramImage.data[i] = static_cast<uint8_t>(seed >> 16);
-        }
+Picture MakePicture(int32_t mode) {
+    Picture picture;
+    AllocateVram(&picture, 0x10000);
+    uint32_t seed = 12345;
+    for (int32_t i = 0; i < 0x10000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        picture.data[i] = static_cast<uint8_t>(seed >> 16);
     }
-    screenMode = mode;
-    paletteIndex = kPaletteInternal;
+    picture.screenMode = mode;
+    picture.paletteIndex = kPaletteInternal;
+    return picture;
 }
 
 // CPU time of this thread: the machine is shared, and wall time would count the moments the
@@ -58,22 +58,22 @@ void ReportRatio(benchmark::State& state, double secondsPerIteration, size_t byt
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
 
-// The rebuild the viewer does: free the old buffer, build the new one.
+// The rebuild the viewer does: a new display bitmap replaces the old one.
 void BM_BuildDisplayBitmap(benchmark::State& state) {
     const int32_t mode = static_cast<int32_t>(state.range(0));
-    MakePicture(mode);
-    RebuildDisplayBitmap();
-    const size_t bytes = 2 + DisplayBitmapFileSize();
-    const double pixels = 212.0 * DisplayBitmapWidth();
+    const Picture picture = MakePicture(mode);
+    DisplayBitmap bitmap = BuildDisplayBitmap(picture);
+    const size_t bytes = 2 + bitmap.FileSize();
+    const double pixels = 212.0 * bitmap.Width();
     const double start = ThreadSeconds();
     for (auto _ : state) {
-        RebuildDisplayBitmap();
-        benchmark::DoNotOptimize(displayBitmap);
+        bitmap = BuildDisplayBitmap(picture);
+        benchmark::DoNotOptimize(bitmap.buffer.data());
         benchmark::ClobberMemory();
     }
     ReportRatio(state, (ThreadSeconds() - start) / static_cast<double>(state.iterations()), bytes,
                 pixels);
-    state.SetLabel(kScreenModes[mode].name);
+    state.SetLabel(ScreenModeOf(mode).name);
 }
 BENCHMARK(BM_BuildDisplayBitmap)->DenseRange(kScreen5, kScreen12)->ArgName("mode");
 
@@ -93,16 +93,21 @@ BENCHMARK(BM_Memcpy)->Arg(27256)->Arg(54392)->Arg(55352)->Arg(162872)->Arg(768);
 // One line, by the vector decoder (where the processor has AVX2) and by the table decoder.
 void BM_DecodeYjkRow(benchmark::State& state) {
     const bool yae = state.range(0) != 0;
-    yjkUseAvx2 = state.range(1) != 0;
-    MakePicture(yae ? kScreen10 : kScreen12);
+    const YjkDecoder decoder = state.range(1) != 0 ? kYjkAvx2 : kYjkTable;
+    if (!YjkDecoderAvailable(decoder)) {
+        state.SkipWithError("this processor has no AVX2");
+        return;
+    }
+    const Picture picture = MakePicture(yae ? kScreen10 : kScreen12);
     uint8_t colours[64];
-    PaletteToRgbQuads(CurrentPalette(), colours);
+    PaletteToRgbQuads(CurrentPalette(picture), colours);
     std::vector<uint8_t> row(768);
     int32_t line = 0;
-    DecodeYjkRow(vramImage.data, row.data(), yae, colours);  // makes the table decoder's table
+    const uint8_t* data = picture.data.data();
+    DecodeYjkRowWith(decoder, data, row.data(), yae, colours);  // makes the table decoder's table
     const double start = ThreadSeconds();
     for (auto _ : state) {
-        DecodeYjkRow(vramImage.data + 256 * line, row.data(), yae, colours);
+        DecodeYjkRowWith(decoder, data + 256 * line, row.data(), yae, colours);
         benchmark::DoNotOptimize(row.data());
         benchmark::ClobberMemory();
         line = line == 211 ? 0 : line + 1;
@@ -110,8 +115,7 @@ void BM_DecodeYjkRow(benchmark::State& state) {
     ReportRatio(state, (ThreadSeconds() - start) / static_cast<double>(state.iterations()),
                 row.size(), 256.0);
     state.SetLabel(std::string(yae ? "SCREEN 10/11" : "SCREEN 12") +
-                   (yjkUseAvx2 ? ", AVX2 where present" : ", table"));
-    yjkUseAvx2 = true;
+                   (decoder == kYjkAvx2 ? ", AVX2" : ", table"));
 }
 BENCHMARK(BM_DecodeYjkRow)->ArgsProduct({{0, 1}, {1, 0}})->ArgNames({"yae", "avx2"});
 

@@ -19,21 +19,19 @@ std::string SameFileKey(const std::string& path) {
     return (ec ? std::filesystem::path(path) : absolute).lexically_normal().string();
 }
 
-// Runs every picture's steps without writing anything and refuses the command line when two
-// pictures would write the same file. Returns false after saying which.
-bool CheckDistinctOutputs(const CommandLine& line) {
-    std::map<std::string, std::string> writer;  // output file -> the picture that writes it
-    for (const std::string& picture : line.pictures) {
-        std::vector<std::string> outputs;
-        if (!RunSteps(line, picture, &outputs)) continue;  // reported when it really runs
-        for (const std::string& out : outputs) {
-            auto [it, added] = writer.emplace(SameFileKey(out), picture);
+// Refuses the command line when two pictures would write the same file, before anything is
+// written. Returns false after saying which.
+bool CheckDistinctOutputs(const std::vector<PictureJob>& jobs) {
+    std::map<std::string, const PictureJob*> writer;  // output file -> the picture that writes it
+    for (const PictureJob& job : jobs) {
+        for (const std::string& out : job.outputs) {
+            auto [it, added] = writer.emplace(SameFileKey(out), &job);
             // One picture named twice writes the same bytes twice: no clash.
-            if (!added && SameFileKey(it->second) != SameFileKey(picture)) {
+            if (!added && SameFileKey(it->second->name) != SameFileKey(job.name)) {
                 std::fprintf(stderr,
                              "vramoria-convert: %s: would be written for both %s and %s; nothing "
                              "was written (use {stem} or {name} in the -o name)\n",
-                             out.c_str(), it->second.c_str(), picture.c_str());
+                             out.c_str(), it->second->name.c_str(), job.name.c_str());
                 return false;
             }
         }
@@ -55,7 +53,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     const size_t count = line.pictures.size();
-    if (count > 1 && !CheckDistinctOutputs(line)) return 2;
+    // Every picture is loaded once and its steps planned, so that clashes are known before
+    // anything is written.
+    std::vector<PictureJob> jobs(count);
+    for (size_t i = 0; i < count; ++i) PlanPicture(line, line.pictures[i], &jobs[i]);
+    if (count > 1 && !CheckDistinctOutputs(jobs)) return 2;
     const bool progress = count > 1 && StandardErrorIsTerminal();
     size_t converted = 0;
     size_t failed = 0;
@@ -64,8 +66,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", i + 1, count, line.pictures[i].c_str());
             std::fflush(stderr);
         }
-        // Each picture starts from its freshly loaded state: loading resets the palettes.
-        bool ok = RunSteps(line, line.pictures[i]);
+        // Each picture starts from its freshly loaded state.
+        bool ok = RunPicture(line, jobs[i]);
         if (progress && !ok) std::fprintf(stderr, "\r\033[K");  // the message gets a clean line
         ok ? ++converted : ++failed;
     }

@@ -1,12 +1,13 @@
+// vramoria-convert's steps: parsing the command line into steps, and running them on a picture
+// as the viewer's commands would (one small function per step).
 #include "cli/steps.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "convert/convert.h"
 #include "image/bsave.h"
-#include "image/vram.h"
+#include "image/picture.h"
 #include "palette/palette.h"
 #include "platform/platform.h"
 #include "platform/png.h"
@@ -16,8 +17,6 @@
 namespace {
 
 const char kProgram[] = "vramoria-convert";
-
-bool quiet = false;  // planning a batch: nothing is printed
 
 // An option's word looked up in its table of {text, value} entries.
 struct Word {
@@ -36,25 +35,29 @@ bool LookUp(const char* text, const Word (&table)[N], int32_t* value) {
     return false;
 }
 
-void Fail(const std::string& file, const std::string& message) {
-    if (quiet) return;
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, file.c_str(), message.c_str());
-}
-
 // Why a picture did not load, in the tool's own words.
 const char* LoadResultMessage(LoadResult result) {
     switch (result) {
         case kLoadOk:
             return "loaded";
-        case kLoadCancelled:
-            return "no file chosen";
         case kLoadCannotOpen:
             return "cannot open the file (missing, unreadable, a folder, or a name longer than 259 characters)";
         case kLoadNotBsave:
-            return "not a BSAVE file (the header is not that of a plain or compressed BSAVE picture, "
-                   "or the compressed body is shorter than its header says)";
+            return "not a BSAVE file";
     }
     return "cannot load";
+}
+
+// A palette slot in the words --palette takes.
+std::string SlotName(int32_t slot) {
+    switch (slot) {
+        case kPaletteStandard:
+            return "standard";
+        case kPaletteInternal:
+            return "internal";
+        default:
+            return std::to_string(slot - kPaletteFileFirst);
+    }
 }
 
 bool ParseMode(const char* text, int32_t* mode) {
@@ -77,10 +80,6 @@ bool ParseSlot(const char* text, int32_t* slot) {
     }
     return true;
 }
-
-// What the viewer does after every change of mode, palette or bytes: rebuild the display,
-// whose first act is to take the current palette (and so to apply its fallback).
-void Refresh() { RebuildDisplayBitmap(); }
 
 // -o FILE.bmp and -o FILE.png, told apart by the extension in any case.
 bool ParseImageOutput(const char* file, Step* step) {
@@ -142,20 +141,9 @@ bool ParseConvertTarget(const char* text, int32_t* mode) {
     return LookUp(text, kTargets, mode);
 }
 
-// Every --convert must be one that the mode reached at that point offers; checked before any
-// step runs, so that a refused conversion leaves no file written.
-bool CheckConversions(const CommandLine& line, const std::string& picture) {
-    int32_t mode = screenMode;
-    for (const Step& step : line.steps) {
-        if (step.kind == kStepMode) mode = step.value;
-        if (step.kind != kStepConvert) continue;
-        if (((ConversionTableForMode(mode) >> (4 * step.value)) & 15) == 0) {
-            Fail(picture, std::string(kScreenModes[mode].name) + " cannot be converted to SCREEN " + step.text);
-            return false;
-        }
-        mode = step.value;
-    }
-    return true;
+bool ParseColors(const char* text, int32_t* colours) {
+    static const Word kColours[] = {{"viewer", kViewerColours}, {"hardware", kHardwareColours}};
+    return LookUp(text, kColours, colours);
 }
 
 bool ParseView(const char* text, int32_t* view) {
@@ -179,35 +167,6 @@ bool CheckOutputPattern(const std::string& pattern, std::string* error) {
     return true;
 }
 
-// Every file is written whole or not at all; on failure the target is untouched. A folder that
-// does not exist yet is made first.
-bool WriteOutputFile(const std::string& file, const void* bytes, size_t size) {
-    char reason[256] = "";
-    if (!MakeParentFolders(file.c_str())) {
-        Fail(file, "cannot make the folder for the file");
-        return false;
-    }
-    if (WriteFileAtomically(file.c_str(), bytes, size, reason, sizeof reason) != kWriteOk) {
-        Fail(file, std::string("cannot write the file: ") + reason);
-        return false;
-    }
-    return true;
-}
-
-// The display bitmap as the viewer's pane shows it at the given size, as a PNG file.
-bool WritePng(const std::string& file, ViewSize view) {
-    const int32_t width = ViewWidth(view);
-    const int32_t height = ViewHeight(view);
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-    RenderView(view, rgb.data());
-    std::vector<uint8_t> png;
-    if (!EncodePngRgb(rgb.data(), width, height, &png)) {
-        Fail(file, "the PNG encoder failed");
-        return false;
-    }
-    return WriteOutputFile(file, png.data(), png.size());
-}
-
 void AppendJsonString(std::string* out, const char* s) {
     out->push_back('"');
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p; ++p) {
@@ -225,8 +184,8 @@ void AppendJsonString(std::string* out, const char* s) {
     out->push_back('"');
 }
 
-const char* LoadedType() {
-    switch (loadedHeader.type) {
+const char* LoadedType(const BsaveHeader& header) {
+    switch (header.type) {
         case kBsavePlain:
             return "plain";
         case kBsaveCompressed:
@@ -236,46 +195,223 @@ const char* LoadedType() {
     }
 }
 
-void PrintInfo(const std::string& picture, bool json) {
-    const MsxPalette* palette = CurrentPalette();  // applies the fallback, as every use does
+// The selected palette in the words --palette takes: "standard", "internal", "file palette N
+// of M".
+std::string SlotDescription(const Picture& picture) {
+    if (picture.paletteIndex < kPaletteFileFirst) return SlotName(picture.paletteIndex);
+    return "file palette " + SlotName(picture.paletteIndex) + " of " +
+           std::to_string(picture.filePaletteCount);
+}
+
+void PrintInfo(const std::string& name, const Picture& picture, bool json) {
+    const MsxPalette& palette = CurrentPalette(picture);
     char hex[65];
-    for (int i = 0; i < 32; ++i) std::snprintf(hex + 2 * i, 3, "%02x", palette->bytes[i]);
+    for (int i = 0; i < 32; ++i) std::snprintf(hex + 2 * i, 3, "%02x", palette.bytes[i]);
     std::string slots;
     for (int32_t slot = 0; slot < kPaletteSlotCount; ++slot) {
-        if (GetPaletteSlot(slot) == nullptr) continue;
+        if (GetPaletteSlot(picture, slot) == nullptr) continue;
         if (!slots.empty()) slots += json ? "," : " ";
         slots += std::to_string(slot);
     }
+    const BsaveHeader& header = picture.loadedHeader;
+    const char* mode = ScreenModeOf(picture.screenMode).name;
+    const uint32_t conversions = ConversionTableForMode(picture.screenMode);
     if (json) {
         std::string out = "{\"file\":";
-        AppendJsonString(&out, picture.c_str());
-        out += ",\"type\":\"" + std::string(LoadedType()) + "\"";
-        out += ",\"startAddress\":" + std::to_string(loadedHeader.startAddress);
-        out += ",\"endAddress\":" + std::to_string(loadedHeader.endAddress);
-        out += ",\"dataSize\":" + std::to_string(vramImage.dataSize);
-        out += ",\"imageSize\":" + std::to_string(vramImage.imageSize);
-        out += ",\"screenMode\":" + std::to_string(screenMode);
-        out += ",\"mode\":\"" + std::string(kScreenModes[screenMode].name) + "\"";
-        out += ",\"paletteIndex\":" + std::to_string(paletteIndex);
-        out += ",\"filePaletteCount\":" + std::to_string(filePaletteCount);
+        AppendJsonString(&out, name.c_str());
+        out += ",\"type\":\"" + std::string(LoadedType(header)) + "\"";
+        out += ",\"startAddress\":" + std::to_string(header.startAddress);
+        out += ",\"endAddress\":" + std::to_string(header.endAddress);
+        out += ",\"dataSize\":" + std::to_string(picture.dataSize);
+        out += ",\"imageSize\":" + std::to_string(picture.imageSize);
+        out += ",\"missingBytes\":" + std::to_string(picture.missingBytes);
+        out += ",\"screenMode\":" + std::to_string(picture.screenMode);
+        out += ",\"mode\":\"" + std::string(mode) + "\"";
+        out += ",\"paletteIndex\":" + std::to_string(picture.paletteIndex);
+        out += ",\"filePaletteCount\":" + std::to_string(picture.filePaletteCount);
         out += ",\"availableSlots\":[" + slots + "]";
         out += ",\"palette\":\"" + std::string(hex) + "\"";
-        out += ",\"conversionTable\":" + std::to_string(conversionTable) + "}";
+        out += ",\"conversionTable\":" + std::to_string(conversions) + "}";
         std::printf("%s\n", out.c_str());
     } else {
-        std::printf("file:            %s\n", picture.c_str());
-        std::printf("type:            %s (start 0x%04X, end 0x%04X)\n", LoadedType(),
-                    loadedHeader.startAddress, loadedHeader.endAddress);
-        std::printf("data size:       %d bytes\n", vramImage.dataSize);
-        std::printf("image size:      %d bytes\n", vramImage.imageSize);
-        std::printf("mode:            %s (screenMode %d)\n", kScreenModes[screenMode].name, screenMode);
-        std::printf("palette slot:    %d\n", paletteIndex);
-        std::printf("file palettes:   %d\n", filePaletteCount);
+        std::printf("file:            %s\n", name.c_str());
+        std::printf("type:            %s (start 0x%04X, end 0x%04X)\n", LoadedType(header),
+                    header.startAddress, header.endAddress);
+        std::printf("data size:       %d bytes\n", picture.dataSize);
+        std::printf("image size:      %d bytes\n", picture.imageSize);
+        if (picture.missingBytes > 0) std::printf("missing bytes:   %d\n", picture.missingBytes);
+        std::printf("mode:            %s (screenMode %d)\n", mode, picture.screenMode);
+        std::printf("palette slot:    %s\n", SlotDescription(picture).c_str());
+        std::printf("file palettes:   %d\n", picture.filePaletteCount);
         std::printf("available slots: %s\n", slots.c_str());
         std::printf("palette:         %s\n", hex);
-        std::printf("conversions:     0x%08X\n", static_cast<unsigned>(conversionTable));
+        std::printf("conversions:     0x%08X\n", static_cast<unsigned>(conversions));
     }
     std::fflush(stdout);
+}
+
+// A picture while its steps run. In a dry run (planning) nothing is printed or written: output
+// steps only record their names.
+struct Run {
+    const CommandLine& line;
+    const std::string& name;
+    Picture picture;
+    DisplayBitmap bitmap;
+    ViewSize view = kViewFull;
+    ColourMapping colours = kViewerColours;
+    bool dryRun;
+    std::vector<std::string>* outputs;  // the dry run's record of output names
+    std::string failedFile;             // set by a failing step
+    std::string failure;
+};
+
+bool Failed(Run& run, const std::string& file, const std::string& message) {
+    run.failedFile = file;
+    run.failure = message;
+    return false;
+}
+
+// What the viewer does after every change of mode, palette or bytes.
+void Rebuild(Run& run) {
+    if (!run.dryRun) run.bitmap = BuildDisplayBitmap(run.picture, run.colours);
+}
+
+// Every file is written whole or not at all; on failure the target is untouched. A folder that
+// does not exist yet is made first.
+bool WriteOutput(Run& run, const std::string& file, const void* bytes, size_t size) {
+    char reason[256] = "";
+    if (!MakeParentFolders(file.c_str())) return Failed(run, file, "cannot make the folder for the file");
+    if (WriteFileAtomically(file.c_str(), bytes, size, reason, sizeof reason) != kWriteOk) {
+        return Failed(run, file, std::string("cannot write the file: ") + reason);
+    }
+    return true;
+}
+
+bool RunMode(Run& run, const Step& step) {
+    SelectScreenMode(&run.picture, step.value);
+    Rebuild(run);
+    return true;
+}
+
+bool RunPalette(Run& run, const Step& step) {
+    if (!SelectPaletteSlot(&run.picture, step.value)) {
+        return Failed(run, run.name, "palette slot " + SlotName(step.value) + " is not available");
+    }
+    Rebuild(run);
+    return true;
+}
+
+bool RunPaletteFile(Run& run, const Step& step) {
+    switch (OpenPaletteFile(&run.picture, step.text.c_str())) {
+        case kPaletteFileLoaded:
+            break;
+        case kPaletteFileCannotOpen:
+            return Failed(run, step.text, "cannot open the palette file");
+        case kPaletteFileTooShort:
+            return Failed(run, step.text, "not a palette file (shorter than one 32-byte palette)");
+    }
+    Rebuild(run);
+    return true;
+}
+
+bool RunInfo(Run& run, const Step&) {
+    if (!run.dryRun) PrintInfo(run.name, run.picture, run.line.json);
+    return true;
+}
+
+bool RunView(Run& run, const Step& step) {
+    run.view = static_cast<ViewSize>(step.value);
+    return true;
+}
+
+// Rendering only: --info, conversions and BSAVE output do not depend on it.
+bool RunColors(Run& run, const Step& step) {
+    run.colours = static_cast<ColourMapping>(step.value);
+    Rebuild(run);
+    return true;
+}
+
+bool RunConvert(Run& run, const Step& step) {
+    if (!ConvertToMode(&run.picture, step.value)) {
+        return Failed(run, run.name, std::string(ScreenModeOf(run.picture.screenMode).name) +
+                                         " cannot be converted to SCREEN " + step.text);
+    }
+    Rebuild(run);
+    return true;
+}
+
+// The bytes an output step writes: the display bitmap's BMP file image, the pane's picture as
+// PNG, or the BSAVE file of the current mode.
+bool EncodeOutput(Run& run, const Step& step, const std::string& file, std::vector<uint8_t>* bytes) {
+    switch (step.kind) {
+        case kStepWriteBmp:
+            bytes->assign(run.bitmap.FileImage(), run.bitmap.FileImage() + run.bitmap.FileSize());
+            return true;
+        case kStepWritePng: {
+            const int32_t width = ViewWidth(run.bitmap, run.view);
+            const int32_t height = ViewHeight(run.view);
+            std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+            RenderView(run.bitmap, run.view, rgb.data());
+            if (!EncodePngRgb(rgb.data(), width, height, bytes)) {
+                return Failed(run, file, "the PNG encoder failed");
+            }
+            return true;
+        }
+        case kStepWriteBsave:
+            bytes->resize(static_cast<size_t>(BsaveFileSize(run.picture.screenMode)));
+            BuildBsaveImage(run.picture, bytes->data());
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool RunOutput(Run& run, const Step& step) {
+    const std::string file = ExpandOutputName(step.text, run.name, run.picture.screenMode);
+    if (run.dryRun) {
+        run.outputs->push_back(file);
+        return true;
+    }
+    std::vector<uint8_t> bytes;
+    if (!EncodeOutput(run, step, file, &bytes)) return false;
+    return WriteOutput(run, file, bytes.data(), bytes.size());
+}
+
+bool RunStep(Run& run, const Step& step) {
+    switch (step.kind) {
+        case kStepMode:
+            return RunMode(run, step);
+        case kStepPalette:
+            return RunPalette(run, step);
+        case kStepPaletteFile:
+            return RunPaletteFile(run, step);
+        case kStepInfo:
+            return RunInfo(run, step);
+        case kStepView:
+            return RunView(run, step);
+        case kStepConvert:
+            return RunConvert(run, step);
+        case kStepColors:
+            return RunColors(run, step);
+        case kStepWriteBmp:
+        case kStepWritePng:
+        case kStepWriteBsave:
+            return RunOutput(run, step);
+    }
+    return false;
+}
+
+// Runs every step on a copy of the loaded picture; stops at the first failure.
+bool RunSteps(Run& run) {
+    Rebuild(run);
+    for (const Step& step : run.line.steps) {
+        if (!RunStep(run, step)) return false;
+    }
+    return true;
+}
+
+void PrintFailure(const std::string& file, const std::string& message) {
+    std::fprintf(stderr, "%s: %s: %s\n", kProgram, file.c_str(), message.c_str());
 }
 
 }  // namespace
@@ -301,6 +437,11 @@ void PrintUsage() {
         "                      wide, 212 high; the default), small (the viewer's 1:1 pane,\n"
         "                      256x212) or large (the doubled pane, 512x424)\n"
         "                        vramoria-convert pic.sc7 --view small -o small.png\n"
+        "  --colors C          the colours later BMP and PNG output shows SCREEN 6 and 8 in:\n"
+        "                      C = viewer (the default: SCREEN 6 pixel v as palette colour 5v,\n"
+        "                      SCREEN 8 blue 00 52 AD FF) or hardware (as the MSX2's VDP shows\n"
+        "                      them: pixel v as palette colour v, blue at levels 0, 2, 4, 7)\n"
+        "                        vramoria-convert pic.sc6 --colors hardware -o pic.png\n"
         "  -o FILE.bmp         write the picture as the viewer's Save bitmap command does\n"
         "                        vramoria-convert pic.sc8 -o pic.bmp\n"
         "  -o FILE.png         write the picture as PNG (see --view)\n"
@@ -382,6 +523,9 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
         } else if (std::strcmp(arg, "--convert") == 0) {
             if (!wordValue(ParseConvertTarget, "5, 6, 7, 8, 10 or 12")) return false;
             line->steps.push_back({kStepConvert, n, word});
+        } else if (std::strcmp(arg, "--colors") == 0) {
+            if (!wordValue(ParseColors, "viewer or hardware")) return false;
+            line->steps.push_back({kStepColors, n, ""});
         } else if (std::strcmp(arg, "--view") == 0) {
             if (!wordValue(ParseView, "full, small or large")) return false;
             line->steps.push_back({kStepView, n, ""});
@@ -400,7 +544,7 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
     return true;
 }
 
-std::string ExpandOutputName(const std::string& pattern, const std::string& picture) {
+std::string ExpandOutputName(const std::string& pattern, const std::string& picture, int32_t mode) {
     size_t slash = picture.find_last_of("/\\");
     std::string dir = slash == std::string::npos ? "." : picture.substr(0, slash == 0 ? 1 : slash);
     std::string name = slash == std::string::npos ? picture : picture.substr(slash + 1);
@@ -412,7 +556,7 @@ std::string ExpandOutputName(const std::string& pattern, const std::string& pict
         const char* key;
         std::string value;
     } kValues[] = {
-        {"{stem}", stem}, {"{name}", name}, {"{dir}", dir}, {"{ext}", kScreenModes[screenMode].saveExtension},
+        {"{stem}", stem}, {"{name}", name}, {"{dir}", dir}, {"{ext}", ScreenModeOf(mode).saveExtension},
     };
     std::string out;
     for (size_t i = 0; i < pattern.size();) {
@@ -431,85 +575,41 @@ std::string ExpandOutputName(const std::string& pattern, const std::string& pict
     return out;
 }
 
-bool RunSteps(const CommandLine& line, const std::string& picture, std::vector<std::string>* plan) {
-    quiet = plan != nullptr;
-    LoadResult loaded = LoadScreenFileNamed(picture.c_str());
-    if (loaded != kLoadOk) {
-        Fail(picture, LoadResultMessage(loaded));
+void PlanPicture(const CommandLine& line, const std::string& name, PictureJob* job) {
+    job->name = name;
+    LoadProblem problem;
+    job->loaded = LoadScreenFileNamed(name.c_str(), &job->picture, &problem);
+    if (job->loaded != kLoadOk) {
+        job->failedFile = name;
+        job->failure = LoadResultMessage(job->loaded);
+        if (problem.reason[0] != '\0') job->failure += std::string(" (") + problem.reason + ")";
+        return;
+    }
+    if (job->picture.missingBytes > 0) {
+        job->warning = "the file is " + std::to_string(job->picture.missingBytes) +
+                       " bytes shorter than its header says; they are shown as zero";
+    } else if (job->picture.dataSize == 0) {
+        job->warning = "the picture holds no bytes; it is shown empty";
+    }
+    Run run{line, name, job->picture, {}, kViewFull, kViewerColours, true, &job->outputs, {}, {}};
+    if (!RunSteps(run)) {
+        job->failedFile = run.failedFile;
+        job->failure = run.failure;
+    }
+}
+
+bool RunPicture(const CommandLine& line, const PictureJob& job) {
+    if (!job.warning.empty()) {
+        std::fprintf(stderr, "%s: warning: %s: %s\n", kProgram, job.name.c_str(), job.warning.c_str());
+    }
+    if (!job.failure.empty()) {
+        PrintFailure(job.failedFile, job.failure);
         return false;
     }
-    Refresh();
-    if (!CheckConversions(line, picture)) return false;
-    ViewSize view = kViewFull;
-    for (const Step& original : line.steps) {
-        Step step = original;
-        bool output = step.kind == kStepWriteBmp || step.kind == kStepWritePng || step.kind == kStepWriteBsave;
-        if (output) {
-            step.text = ExpandOutputName(step.text, picture);
-            if (plan != nullptr) {
-                plan->push_back(step.text);
-                continue;
-            }
-        }
-        if (plan != nullptr && step.kind == kStepInfo) continue;
-        switch (step.kind) {
-            case kStepMode:
-                SelectScreenMode(step.value);
-                Refresh();
-                break;
-            case kStepPalette:
-                if (!SelectPaletteSlot(step.value)) {
-                    Fail(picture, "palette slot " +
-                                      std::string(step.value == kPaletteStandard ? "standard"
-                                                  : step.value == kPaletteInternal
-                                                      ? "internal"
-                                                      : std::to_string(step.value - kPaletteFileFirst)) +
-                                      " is not available");
-                    return false;
-                }
-                Refresh();
-                break;
-            case kStepPaletteFile:
-                if (!LoadPaletteFile(step.text.c_str())) {
-                    Fail(step.text, "cannot open the palette file");
-                    return false;
-                }
-                Refresh();
-                break;
-            case kStepInfo:
-                PrintInfo(picture, line.json);
-                break;
-            case kStepWriteBmp:
-                // Bytes 2 .. 2 + bfSize of the display bitmap are a complete BMP file.
-                if (!WriteOutputFile(step.text, displayBitmap + 2, DisplayBitmapFileSize())) return false;
-                break;
-            case kStepWritePng:
-                if (!WritePng(step.text, view)) return false;
-                break;
-            case kStepView:
-                view = static_cast<ViewSize>(step.value);
-                break;
-            case kStepConvert:
-                // Offered: CheckConversions made sure. Converts, sets the mode and rebuilds.
-                if (!ConvertToMode(step.value)) {
-                    Fail(picture, std::string(kScreenModes[screenMode].name) +
-                                      " cannot be converted to SCREEN " + step.text);
-                    return false;
-                }
-                break;
-            case kStepWriteBsave: {
-                char reason[256] = "";
-                if (!MakeParentFolders(step.text.c_str())) {
-                    Fail(step.text, "cannot make the folder for the file");
-                    return false;
-                }
-                if (SaveScreenFileTo(step.text.c_str(), reason, sizeof reason) != kWriteOk) {
-                    Fail(step.text, std::string("cannot write the file: ") + reason);
-                    return false;
-                }
-                break;
-            }
-        }
+    Run run{line, job.name, job.picture, {}, kViewFull, kViewerColours, false, nullptr, {}, {}};
+    if (!RunSteps(run)) {
+        PrintFailure(run.failedFile, run.failure);
+        return false;
     }
     return true;
 }

@@ -1,9 +1,13 @@
-// vramoria-convert: the steps of a command line, parsed before anything runs.
+// vramoria-convert: the steps of a command line, parsed before anything runs, and the run of
+// those steps on one picture.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "image/bsave.h"
+#include "image/picture.h"
 
 enum StepKind : int32_t {
     kStepMode,         // --mode M: reinterpret the bytes in another mode
@@ -15,11 +19,12 @@ enum StepKind : int32_t {
     kStepView,         // --view full|small|large: what PNG output shows from then on
     kStepConvert,      // --convert M: rewrite the bytes into mode index value's layout
     kStepWriteBsave,   // -o FILE (any other extension, or --format bsave): Save As
+    kStepColors,       // --colors viewer|hardware: the colours later images show SCREEN 6/8 in
 };
 
 struct Step {
     StepKind kind;
-    int32_t value;     // mode index, palette slot
+    int32_t value;     // mode index, palette slot, view
     std::string text;  // file name
 };
 
@@ -36,13 +41,26 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
 // Prints the option summary with examples.
 void PrintUsage();
 
-// Loads a picture and runs the steps on it; returns false after printing the failing step's
-// message as "vramoria-convert: FILE: message". With plan set nothing is printed or written:
-// the names the output steps would write are appended to *plan instead (false when the picture
-// would fail).
-bool RunSteps(const CommandLine& line, const std::string& picture,
-              std::vector<std::string>* plan = nullptr);
+// The name an -o step writes for a picture: {stem}, {name}, {dir} and {ext} (the BSAVE
+// extension of `mode`, the mode the picture is in at that step) replaced.
+std::string ExpandOutputName(const std::string& pattern, const std::string& picture, int32_t mode);
 
-// The name an -o step writes for a picture: {stem}, {name}, {dir} and {ext} (the current mode's
-// BSAVE extension) replaced.
-std::string ExpandOutputName(const std::string& pattern, const std::string& picture);
+// One picture of a run: loaded once, then planned (every step tried without printing or
+// writing, which names its outputs and finds a failing step), then run.
+struct PictureJob {
+    std::string name;
+    LoadResult loaded = kLoadCannotOpen;
+    Picture picture;                   // as loaded
+    std::vector<std::string> outputs;  // what its -o steps write, in order
+    std::string failedFile;            // set by planning when a step would fail:
+    std::string failure;               // the file it names and the message
+    std::string warning;               // a picture that loads but lacks bytes, or is empty
+};
+
+// Loads the picture and plans its steps.
+void PlanPicture(const CommandLine& line, const std::string& name, PictureJob* job);
+
+// Runs a planned picture's steps, printing its --info and writing its files; prints the
+// failure ("vramoria-convert: FILE: message") and writes nothing when planning found one.
+// Returns whether every step succeeded.
+bool RunPicture(const CommandLine& line, const PictureJob& job);

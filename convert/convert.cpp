@@ -6,8 +6,9 @@
 #include "convert/convert.h"
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
-#include "image/vram.h"
 #include "palette/palette.h"
 #include "render/display.h"
 
@@ -15,13 +16,8 @@ namespace {
 
 // The first byte past the palette table of the 128-bytes-per-line modes (0x7680 + 32): a
 // SCREEN 5/6 picture of at least this many bytes carries its palette.
-constexpr int32_t kSmallWithPalette = kSmallPaletteTable + kPaletteTableBytes;  // 0x76A0
-constexpr int32_t kLargeWithPalette = kLargePaletteTable + kPaletteTableBytes;  // 0xFAA0
-
-// A palette entry as the V9938 palette register holds it, read little-endian: 0x0GRB.
-uint16_t PaletteWord(const uint8_t* palette, int32_t code) {
-    return static_cast<uint16_t>((palette[2 * code] | palette[2 * code + 1] << 8) & 0x0777);
-}
+constexpr int32_t kSmallWithPalette = kSmallPaletteTable + kPaletteTableBytes;
+constexpr int32_t kLargeWithPalette = kLargePaletteTable + kPaletteTableBytes;
 
 // The average of two palette words, level by level, each rounded down.
 uint16_t AverageWords(uint16_t a, uint16_t b) {
@@ -54,13 +50,14 @@ struct PairTable {
 
 // SCREEN 5/6 (128 bytes a line) to a 256-bytes-a-line mode: every byte of the 27136-byte bitmap
 // becomes two. A palette table at 0x7680 moves to 0xFA80, where SCREEN 7 to 12 keep it.
-void Expand(const PairTable& table) {
-    const uint8_t* old = vramImage.data;
+void Expand(Picture* picture, const PairTable& table) {
+    const std::vector<uint8_t> oldBuffer = std::move(picture->data);
+    const uint8_t* old = oldBuffer.data();
     uint8_t* out;
-    if (vramImage.dataSize < kSmallWithPalette) {
-        out = AllocateVram(kLargeBitmapBytes);
+    if (picture->dataSize < kSmallWithPalette) {
+        out = AllocateVram(picture, kLargeBitmapBytes);
     } else {
-        out = AllocateVram(kLargeWithPalette);
+        out = AllocateVram(picture, kLargeWithPalette);
         std::memcpy(out + kLargePaletteTable, old + kSmallPaletteTable, kPaletteTableBytes);
     }
     // All 212 lines are read whatever dataSize is: the old buffer holds at least 27136 bytes,
@@ -116,8 +113,8 @@ void BuildScreen6PairTable(PairTable* table) {
 // Code 6, SCREEN 5 -> SCREEN 6, in place: (s AND 0x33) x 5 keeps the low two bits of both
 // 4-bit pixels and writes each twice as 2-bit pixels (ab -> abab). No nibble exceeds 3 before
 // the multiplication, so four bytes go at once without carries.
-void KeepLowBitsDoubled() {
-    uint8_t* data = vramImage.data;
+void KeepLowBitsDoubled(Picture* picture) {
+    uint8_t* data = picture->data.data();
     for (int32_t a = 0; a < kSmallBitmapBytes; a += 4) {
         uint32_t word;
         std::memcpy(&word, data + a, 4);
@@ -128,64 +125,65 @@ void KeepLowBitsDoubled() {
 
 // Code 7, SCREEN 7 -> SCREEN 8 (GRAPHIC6 -> GRAPHIC7), in place: each byte holds two
 // neighbouring pixels of a 512-pixel line and becomes one pixel of their average colour.
-void AveragePixelPairs() {
-    // screenMode is SCREEN 7 here (also within code 8), so the internal palette is at 0xFA80.
-    const uint8_t* palette = CurrentPalette()->bytes;
+void AveragePixelPairs(Picture* picture) {
+    // The mode is SCREEN 7 here (also within code 8), so the internal palette is at 0xFA80.
+    const uint8_t* palette = CurrentPalette(*picture).bytes;
     uint16_t word[16];
     for (int c = 0; c < 16; ++c) word[c] = PaletteWord(palette, c);
     uint8_t table[256];
     for (int s = 0; s < 256; ++s) table[s] = ColourByte(AverageWords(word[s >> 4], word[s & 15]));
 
-    if (vramImage.dataSize < kLargeBitmapBytes) {
-        const uint8_t* old = vramImage.data;
-        int32_t oldSize = vramImage.dataSize;
-        CopyRoundedUp(AllocateVram(kLargeBitmapBytes), old, oldSize);
+    if (picture->dataSize < kLargeBitmapBytes) {
+        const std::vector<uint8_t> old = std::move(picture->data);
+        const int32_t oldSize = picture->dataSize;
+        CopyRoundedUp(AllocateVram(picture, kLargeBitmapBytes), old.data(), oldSize);
     }
     // All 212 lines, so the zero bytes of a short picture become table entry 0. Bytes from
     // 0xD400 on, a palette table among them, are left alone.
-    uint8_t* data = vramImage.data;
+    uint8_t* data = picture->data.data();
     for (int32_t a = 0; a < kLargeBitmapBytes; ++a) data[a] = table[data[a]];
 }
 
 // Code 9, SCREEN 6 -> SCREEN 5 (GRAPHIC5 -> GRAPHIC4): the bytes stay, read as SCREEN 5 the
 // byte p0 p1 p2 p3 is the two pixels 4p0+p1 and 4p2+p3, and the palette is computed so that
 // colour 4a+b is the average of the colours SCREEN 6 shows for a and b (codes 5a and 5b).
-void ComputeScreen5Palette() {
+void ComputeScreen5Palette(Picture* picture) {
     // Copied aside first: the internal palette is the very table rewritten below.
     uint16_t source[16];
-    const uint8_t* palette = CurrentPalette()->bytes;
+    const uint8_t* palette = CurrentPalette(*picture).bytes;
     for (int c = 0; c < 16; ++c) source[c] = PaletteWord(palette, c);
 
-    if (vramImage.dataSize < kSmallWithPalette) {
-        const uint8_t* old = vramImage.data;
-        int32_t oldSize = vramImage.dataSize;
-        CopyRoundedUp(AllocateVram(kSmallWithPalette), old, oldSize);
+    if (picture->dataSize < kSmallWithPalette) {
+        const std::vector<uint8_t> old = std::move(picture->data);
+        const int32_t oldSize = picture->dataSize;
+        CopyRoundedUp(AllocateVram(picture, kSmallWithPalette), old.data(), oldSize);
     }
-    uint8_t* table = vramImage.data + kSmallPaletteTable;
+    uint8_t* table = picture->data.data() + kSmallPaletteTable;
     for (int i = 0; i < 16; ++i) {
         uint16_t word = AverageWords(source[5 * (i >> 2)], source[5 * (i & 3)]);
         table[2 * i] = static_cast<uint8_t>(word & 0xFF);
         table[2 * i + 1] = static_cast<uint8_t>(word >> 8);
     }
-    paletteIndex = kPaletteInternal;
+    picture->paletteIndex = kPaletteInternal;
 }
 
 // Code 10, SCREEN 7 -> SCREEN 6 (GRAPHIC6 -> GRAPHIC5): each 4-bit pixel keeps its low two
 // bits; the line keeps its 512 pixels and shrinks from 256 to 128 bytes. A palette table at
 // 0xFA80 moves to 0x7680.
-void KeepLowBitsCompacted() {
+void KeepLowBitsCompacted(Picture* picture) {
     // One SCREEN 7 byte (two pixels) to the nibble of two SCREEN 6 pixels.
     uint8_t table[256];
     for (int s = 0; s < 256; ++s) table[s] = static_cast<uint8_t>((s >> 2 & 0x0C) | (s & 3));
 
-    const uint8_t* old = vramImage.data;
-    int32_t n = vramImage.imageSize;
+    const std::vector<uint8_t> oldBuffer = std::move(picture->data);
+    const uint8_t* old = oldBuffer.data();
+    const int32_t n = picture->imageSize;
     uint8_t* out;
-    if (vramImage.dataSize >= kLargeWithPalette) {
-        out = AllocateVram(kSmallWithPalette);
+    if (picture->dataSize >= kLargeWithPalette) {
+        out = AllocateVram(picture, kSmallWithPalette);
         std::memcpy(out + kSmallPaletteTable, old + kLargePaletteTable, kPaletteTableBytes);
     } else {
-        out = AllocateVram(kSmallBitmapBytes);
+        out = AllocateVram(picture, kSmallBitmapBytes);
     }
     // ceil(n / 2) bytes: with an odd n the last picture byte pairs with the byte after it,
     // which the old buffer holds (its capacity is a multiple of 256 above n).
@@ -198,10 +196,10 @@ void KeepLowBitsCompacted() {
 // bitmap. In SCREEN 12 (YJK) data that drops the lowest bit of each 5-bit Y; in SCREEN 10/11
 // (YAE) data a palette-colour pixel (attribute bit set) becomes a YJK pixel whose Y is its
 // former colour code.
-void ClearAttributeBits() {
-    uint8_t* data = vramImage.data;
+void ClearAttributeBits(Picture* picture) {
+    uint8_t* data = picture->data.data();
     // Rounded up to a multiple of 4, still inside the buffer (a multiple of 256 >= imageSize).
-    int32_t count = (vramImage.imageSize + 3) & ~3;
+    const int32_t count = (picture->imageSize + 3) & ~3;
     for (int32_t a = 0; a < count; a += 4) {
         uint32_t word;
         std::memcpy(&word, data + a, 4);
@@ -212,56 +210,52 @@ void ClearAttributeBits() {
 
 }  // namespace
 
-void ConvertScreenMode(int32_t code) {
-    if (code < 1 || code > 11) return;
-    // The chains, codes 4 and 8 (the only codes with the low two bits zero): first code ^ 13
-    // (9 for 4, 5 for 8) runs to completion and frees its own old buffer, then code - 1.
-    if ((code & 3) == 0) {
-        ConvertScreenMode(code ^ 13);
-        --code;
-    }
-    uint8_t* old = vramImage.data;
+void ConvertScreenMode(Picture* picture, int32_t code) {
     PairTable pairs;
     switch (code) {
         case 1:  // SCREEN 5 -> SCREEN 7
             BuildDoublingTable(&pairs);
-            Expand(pairs);
+            Expand(picture, pairs);
             break;
         case 2:  // SCREEN 5 -> SCREEN 8: with whichever palette is selected
-            BuildColourByteTable(&pairs, CurrentPalette()->bytes);
-            Expand(pairs);
+            BuildColourByteTable(&pairs, CurrentPalette(*picture).bytes);
+            Expand(picture, pairs);
             break;
         case 3:  // SCREEN 5 -> SCREEN 10
             BuildAttributeTable(&pairs);
-            Expand(pairs);
+            Expand(picture, pairs);
+            break;
+        case 4:  // SCREEN 6 -> SCREEN 10: to SCREEN 5 (code 9), then to SCREEN 10 (code 3)
+            ConvertScreenMode(picture, 9);
+            ConvertScreenMode(picture, 3);
             break;
         case 5:  // SCREEN 6 -> SCREEN 7
             BuildScreen6PairTable(&pairs);
             // From here on the internal palette slot is read at 0xFA80, where the expansion
             // puts the table: the second step of code 8 takes its palette from there.
-            screenMode = kScreen7;
-            Expand(pairs);
+            picture->screenMode = kScreen7;
+            Expand(picture, pairs);
             break;
         case 6:  // SCREEN 5 -> SCREEN 6
-            KeepLowBitsDoubled();
+            KeepLowBitsDoubled(picture);
             break;
         case 7:  // SCREEN 7 -> SCREEN 8
-            AveragePixelPairs();
+            AveragePixelPairs(picture);
+            break;
+        case 8:  // SCREEN 6 -> SCREEN 8: to SCREEN 7 (code 5), then to SCREEN 8 (code 7)
+            ConvertScreenMode(picture, 5);
+            ConvertScreenMode(picture, 7);
             break;
         case 9:  // SCREEN 6 -> SCREEN 5
-            ComputeScreen5Palette();
+            ComputeScreen5Palette(picture);
             break;
         case 10:  // SCREEN 7 -> SCREEN 6
-            KeepLowBitsCompacted();
+            KeepLowBitsCompacted(picture);
             break;
         case 11:  // SCREEN 10/11 or SCREEN 12 -> SCREEN 10
-            ClearAttributeBits();
+            ClearAttributeBits(picture);
             break;
-        case 4:  // chains: reduced to their second step above
-        case 8:
-        default:
+        default:  // not a conversion code
             break;
     }
-    // The replaced buffer was only read; it is released once the new one is complete.
-    if (vramImage.data != old) FreeVram(old);
 }

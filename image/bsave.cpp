@@ -1,39 +1,9 @@
 // BSAVE headers and bodies in memory: decoding, loading into the image store, the save image.
 #include "image/bsave.h"
 
+#include <cstdio>
 #include <cstring>
 
-#include "palette/palette.h"
-#include "resources/strings.h"
-
-BsaveHeader loadedHeader;
-
-int32_t LoadResultStringId(LoadResult result) {
-    switch (result) {
-        case kLoadOk:
-        case kLoadCancelled:
-            return 0;
-        case kLoadCannotOpen:
-            return IDS_FILE_NOT_FOUND;
-        case kLoadNotBsave:
-            return IDS_NOT_BSAVE;
-    }
-    return 0;
-}
-
-const char* CommandLineTail(const char* commandLine) {
-    const char* p = commandLine;
-    char delimiter = ' ';
-    if (*p == '"') {
-        delimiter = '"';
-        ++p;
-    }
-    while (*p != '\0') {
-        if (*p++ == delimiter) break;
-    }
-    while (*p == ' ') ++p;  // blanks only: a tab is part of the tail
-    return p;
-}
 
 int32_t ExtensionOffset(const char* name) {
     int32_t extension = -1;
@@ -55,7 +25,7 @@ BsaveHeader ParseBsaveHeader(const uint8_t* bytes) {
     return header;
 }
 
-int32_t DecodeBsaveRuns(const uint8_t* input, int32_t length, uint8_t* output) {
+int32_t DecodeBsaveRuns(const uint8_t* input, int32_t length, uint8_t* output, int32_t* unfinished) {
     // The run-length form of MSX paint programs: 0x01-0x0F is a count before its value byte,
     // 0x00 escapes a count byte (0 = 256) before the value byte, and every byte 0x10-0xFF is a
     // literal. A count or escape at the very end of the input produces nothing.
@@ -95,38 +65,68 @@ int32_t DecodeBsaveRuns(const uint8_t* input, int32_t length, uint8_t* output) {
         state = kCount;
         if (finished) break;
     }
+    if (unfinished != nullptr) {
+        // A count without its value is that many bytes short; an escape without its count at
+        // least one.
+        *unfinished = state == kValue ? k : state == kEscape ? 1 : 0;
+    }
     return p;
 }
 
-LoadResult LoadBsaveBytes(const uint8_t* bytes, size_t size) {
-    uint8_t* old = vramImage.data;
+LoadResult LoadBsaveBytes(const uint8_t* bytes, size_t size, Picture* picture, LoadProblem* problem) {
+    LoadProblem scratch;
+    LoadProblem& why = problem != nullptr ? *problem : scratch;
+    why = LoadProblem{};
     if (size == 0) {
         // An empty file is an empty picture, not an error.
-        AllocateVram(0);
-        loadedHeader = BsaveHeader{0, 0, 0, 0};
-        FreeVram(old);
+        AllocateVram(picture, 0);
+        picture->loadedHeader = BsaveHeader{0, 0, 0, 0};
+        picture->missingBytes = 0;
         return kLoadOk;
     }
-    if (size < static_cast<size_t>(kBsaveHeaderBytes)) return kLoadNotBsave;
-    BsaveHeader header = ParseBsaveHeader(bytes);
-    const uint8_t* body = bytes + kBsaveHeaderBytes;
-    size_t bodyBytes = size - kBsaveHeaderBytes;
-    if (header.type == kBsavePlain && header.startAddress <= header.endAddress) {
-        uint8_t* data = AllocateVram(header.endAddress + 1);
-        // A body shorter than announced leaves the rest zero; bytes after it are ignored.
-        size_t announced = static_cast<size_t>(header.endAddress - header.startAddress + 1);
-        std::memcpy(data + header.startAddress, body, bodyBytes < announced ? bodyBytes : announced);
-    } else if (header.type == kBsaveCompressed && header.startAddress == 0) {
-        if (bodyBytes < header.endAddress) return kLoadNotBsave;
-        uint8_t* data = AllocateVram(kVramSpace);
-        // dataSize counts what was decoded; imageSize stays 0xD400, so readers of the bitmap
-        // area see the zero-filled 64 KiB buffer beyond the decoded bytes.
-        vramImage.dataSize = DecodeBsaveRuns(body, header.endAddress, data);
-    } else {
+    if (size < static_cast<size_t>(kBsaveHeaderBytes)) {
+        std::snprintf(why.reason, sizeof why.reason, "%zu bytes, shorter than the 7-byte header", size);
         return kLoadNotBsave;
     }
-    loadedHeader = header;
-    FreeVram(old);
+    const BsaveHeader header = ParseBsaveHeader(bytes);
+    const uint8_t* body = bytes + kBsaveHeaderBytes;
+    const size_t bodyBytes = size - kBsaveHeaderBytes;
+    int32_t missing = 0;
+    if (header.type == kBsavePlain) {
+        if (header.startAddress > header.endAddress) {
+            std::snprintf(why.reason, sizeof why.reason, "start address 0x%04X after end address 0x%04X",
+                          header.startAddress, header.endAddress);
+            return kLoadNotBsave;
+        }
+        uint8_t* data = AllocateVram(picture, header.endAddress + 1);
+        // A body shorter than announced leaves the rest zero; bytes after it are ignored.
+        const size_t announced = static_cast<size_t>(header.endAddress - header.startAddress + 1);
+        const size_t present = bodyBytes < announced ? bodyBytes : announced;
+        std::memcpy(data + header.startAddress, body, present);
+        missing = static_cast<int32_t>(announced - present);
+    } else if (header.type == kBsaveCompressed) {
+        if (header.startAddress != 0) {
+            std::snprintf(why.reason, sizeof why.reason,
+                          "compressed, but start address 0x%04X instead of 0", header.startAddress);
+            return kLoadNotBsave;
+        }
+        if (bodyBytes < header.endAddress) {
+            std::snprintf(why.reason, sizeof why.reason, "body %zu bytes shorter than its header says",
+                          header.endAddress - bodyBytes);
+            return kLoadNotBsave;
+        }
+        uint8_t* data = AllocateVram(picture, kVramSpace);
+        // dataSize counts what was decoded; imageSize stays 0xD400, so readers of the bitmap
+        // area see the zero-filled 64 KiB buffer beyond the decoded bytes.
+        picture->dataSize = DecodeBsaveRuns(body, header.endAddress, data, &missing);
+    } else {
+        std::snprintf(why.reason, sizeof why.reason, "type byte 0x%02X (0xFE plain, 0xFD compressed)",
+                      header.type);
+        return kLoadNotBsave;
+    }
+    picture->loadedHeader = header;
+    picture->missingBytes = missing;
+    why.missingBytes = missing;
     return kLoadOk;
 }
 
@@ -134,8 +134,8 @@ int32_t BsaveFileSize(int32_t mode) {
     return PaletteTableAddress(mode) + kPaletteTableBytes + kBsaveHeaderBytes;
 }
 
-int32_t BuildBsaveImage(uint8_t* out) {
-    const int32_t table = PaletteTableAddress(screenMode);
+int32_t BuildBsaveImage(const Picture& picture, uint8_t* out) {
+    const int32_t table = PaletteTableAddress(picture.screenMode);
     const int32_t total = table + kPaletteTableBytes + kBsaveHeaderBytes;
     const int32_t endAddress = table + kPaletteTableBytes - 1;
     std::memset(out, 0, static_cast<size_t>(total));
@@ -144,10 +144,10 @@ int32_t BuildBsaveImage(uint8_t* out) {
     out[4] = static_cast<uint8_t>(endAddress >> 8);
     // VRAM 0..L-1 as far as the picture defines it, in 4-byte units (the store's capacity
     // covers the rounding, and L is a multiple of 4).
-    int32_t copied = vramImage.dataSize < table ? vramImage.dataSize : table;
+    int32_t copied = picture.dataSize < table ? picture.dataSize : table;
     copied = (copied + 3) & ~3;
-    std::memcpy(out + kBsaveHeaderBytes, vramImage.data, static_cast<size_t>(copied));
+    std::memcpy(out + kBsaveHeaderBytes, picture.data.data(), static_cast<size_t>(copied));
     // The palette table always carries the current palette; nothing after it is saved.
-    std::memcpy(out + kBsaveHeaderBytes + table, CurrentPalette()->bytes, kPaletteTableBytes);
+    std::memcpy(out + kBsaveHeaderBytes + table, CurrentPalette(picture).bytes, kPaletteTableBytes);
     return total;
 }

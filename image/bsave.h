@@ -22,7 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "image/vram.h"
+#include "image/picture.h"
 #include "platform/platform.h"
 
 constexpr int32_t kBsaveHeaderBytes = 7;
@@ -31,37 +31,13 @@ constexpr uint8_t kBsaveCompressed = 0xFD;
 // Largest file prefix that loading can use: the header and a 64 KiB plain body.
 constexpr int32_t kBsaveMaxFileBytes = kBsaveHeaderBytes + 0x10000;
 
-struct BsaveHeader {
-    uint8_t type;
-    uint16_t startAddress;
-    uint16_t endAddress;
-    uint16_t execAddress;
-};
-
-// Why a load ended. Mapped to the texts users see in one place (LoadResultStringId and the
-// command-line tool's English table).
+// Why a load ended. The viewer maps these to its string table, the command-line tool to its
+// own English texts.
 enum LoadResult : int32_t {
     kLoadOk = 0,
-    kLoadCancelled,    // the Open dialog was cancelled: no message
-    kLoadCannotOpen,   // missing, unreadable, a folder, or a name too long for 259 characters
+    kLoadCannotOpen,   // missing, unreadable, or a folder
     kLoadNotBsave,     // 1 to 6 bytes, a bad header, or a compressed body shorter than announced
 };
-
-// String-table id of a load failure's message (3 or 4), 0 for none.
-int32_t LoadResultStringId(LoadResult result);
-
-// The file-name buffer (MAX_PATH) and the window title built from it: "<name> - Vramoria".
-constexpr int32_t kFileNameCapacity = 260;
-constexpr int32_t kTitleCapacity = 276;
-constexpr int32_t kDisplayNameCapacity = 200;
-extern char fileName[kFileNameCapacity];
-extern char windowTitle[kTitleCapacity];
-
-// The header of the picture last loaded; type 0 after an empty file.
-extern BsaveHeader loadedHeader;
-
-// What follows the program name and its blanks on a command line.
-const char* CommandLineTail(const char* commandLine);
 
 // Offset of the extension in name: after the last "." that follows the last separator, or the
 // length of the name when there is none.
@@ -71,33 +47,40 @@ int32_t ExtensionOffset(const char* name);
 BsaveHeader ParseBsaveHeader(const uint8_t* bytes);
 
 // Decodes a compressed body into output (65536 bytes); returns the bytes produced, 0..65536.
-int32_t DecodeBsaveRuns(const uint8_t* input, int32_t length, uint8_t* output);
+// *unfinished (may be null) receives how many bytes a run cut off by the end of the body
+// still owed (0 when the body ends between runs).
+int32_t DecodeBsaveRuns(const uint8_t* input, int32_t length, uint8_t* output,
+                        int32_t* unfinished = nullptr);
 
-// Memory in: a whole file (or its first kBsaveMaxFileBytes bytes) into the image store. On
-// success sets loadedHeader; on failure changes nothing.
-LoadResult LoadBsaveBytes(const uint8_t* bytes, size_t size);
+// Why a file is not a BSAVE picture, in words ("type byte 0x64"), and how many bytes a picture
+// that loads lacks (a body shorter than its header says, a compressed body that stops mid-run).
+struct LoadProblem {
+    char reason[96] = "";
+    int32_t missingBytes = 0;
+};
 
-// Sets screenMode from the extension (and, for none that names a mode, from dataSize); for
-// sr5/sr7 reads the companion palette file, whose name it forms in fileName.
-void DetectScreenMode(char* extension, int32_t dataSize);
+// Memory in: a whole file (or its first kBsaveMaxFileBytes bytes) into *picture's bytes,
+// loadedHeader and missingBytes. On failure *picture is unchanged and *problem (may be null)
+// says why. Mode and palette state are not touched.
+LoadResult LoadBsaveBytes(const uint8_t* bytes, size_t size, Picture* picture,
+                          LoadProblem* problem = nullptr);
 
-// Loads a picture as the viewer does at start-up: the argument is a command-line tail (possibly
-// quoted); an empty one asks with the Open dialog where the platform has one.
-LoadResult LoadScreenFile(const char* argument);
-
-// The same for a name that is used exactly as given (a command-line tool's argv entry).
-LoadResult LoadScreenFileNamed(const char* name);
+// Loads a picture file as the viewer opens one: reads it, detects the mode from the name,
+// selects the internal palette and reads a companion palette file. On failure *picture is
+// unchanged.
+LoadResult LoadScreenFileNamed(const char* name, Picture* picture, LoadProblem* problem = nullptr);
 
 // Size of the plain BSAVE file that saving writes in a mode: palette-table address + 39
 // (30375 for SCREEN 5 and 6, 64167 for the others).
 int32_t BsaveFileSize(int32_t mode);
 
-// Writes the plain BSAVE file image of the current mode into out (BsaveFileSize(screenMode)
-// bytes): header FE 0000 L+31 0000, VRAM 0..L-1, then the 32 bytes of CurrentPalette().
+// Writes the plain BSAVE file image of the picture's mode into out (BsaveFileSize bytes):
+// header FE 0000 L+31 0000, VRAM 0..L-1, then the 32 bytes of the current palette.
 // Returns the number of bytes written.
-int32_t BuildBsaveImage(uint8_t* out);
+int32_t BuildBsaveImage(const Picture& picture, uint8_t* out);
 
-// Save As: writes the BSAVE file image of the current mode to path, completely or not at all
-// (an existing file is replaced only after every byte is written, and is untouched on failure).
-// *reason (may be null) receives the system's words for a failure.
-WriteResult SaveScreenFileTo(const char* path, char* reason, size_t reasonCapacity);
+// Save As: writes the BSAVE file image to path, completely or not at all (an existing file is
+// replaced only after every byte is written, and is untouched on failure). *reason (may be
+// null) receives the system's words for a failure.
+WriteResult SaveScreenFileTo(const Picture& picture, const char* path, char* reason,
+                             size_t reasonCapacity);

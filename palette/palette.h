@@ -6,9 +6,9 @@
 //
 //   byte 0:  0RRR 0BBB      byte 1:  0000 0GGG      (read little-endian: 0x0GRB, mask 0x0777)
 //
-// Ten palette slots can be selected: 0 the MSX2 power-on palette, 1 the palette table inside the
-// picture's VRAM (0x7680 for SCREEN 5/6, 0xFA80 otherwise; a view, not a copy), 2..9 the palettes
-// of a palette file (.pl5/.pl7: 1 to 8 palettes of 32 bytes back to back, no header).
+// Ten palette slots can be selected on a picture (image/picture.h): 0 the MSX2 power-on palette,
+// 1 the palette table inside the picture's VRAM, 2..9 the palettes of a palette file (.pl5/.pl7:
+// 1 to 8 palettes of 32 bytes back to back, no header). This file knows palettes as values only.
 #pragma once
 
 #include <cstddef>
@@ -31,28 +31,16 @@ enum PaletteSlot : int32_t {
 };
 
 constexpr int32_t kMaxFilePalettes = 8;
-constexpr int32_t kPaletteFileMaxBytes = kMaxFilePalettes * 32;
+constexpr int32_t kPaletteBytes = 32;
+constexpr int32_t kPaletteFileMaxBytes = kMaxFilePalettes * kPaletteBytes;
 
-extern int32_t paletteIndex;                     // selected slot, 0..9
-extern MsxPalette filePalettes[kMaxFilePalettes];
-extern int32_t filePaletteCount;                 // whole palettes read, 0..8
-
-// The palette of a slot, or nullptr when the slot is not available now.
-const MsxPalette* GetPaletteSlot(int32_t slot);
-
-// The selected palette; an unavailable selection falls back to the standard palette, and the
-// fallback is remembered (paletteIndex becomes 0).
-const MsxPalette* CurrentPalette();
+// Palette word n (0x0GRB) of a palette table.
+uint16_t PaletteWord(const uint8_t* palette, int32_t n);
 
 // 16 colour-table entries (blue, green, red, 0) through kLevelTable.
-void PaletteToRgbQuads(const MsxPalette* palette, uint8_t out[64]);
+void PaletteToRgbQuads(const MsxPalette& palette, uint8_t out[64]);
 
-// Takes the first min(size, 256) bytes of a palette file: selects slot 2 and counts the whole
-// palettes read. Bytes of filePalettes past what was read keep their contents (never used).
-void LoadPaletteBytes(const uint8_t* bytes, size_t size);
-
-// Reads a palette file. Returns false, changing nothing, when it cannot be opened or read.
-bool LoadPaletteFile(const char* path);
-
-// Selects a slot if it is available; returns whether it did. The caller rebuilds the display.
-bool SelectPaletteSlot(int32_t slot);
+// The palettes of a palette file's first min(size, 256) bytes into out; returns how many whole
+// palettes there are (a trailing partial palette is not counted). Entries of out past them are
+// left as they were.
+int32_t ParsePaletteFile(const uint8_t* bytes, size_t size, MsxPalette out[kMaxFilePalettes]);

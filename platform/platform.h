@@ -53,13 +53,3 @@ bool FileDisplayName(const char* path, char* out, size_t capacity);
 // whose name matches without regard to ASCII case and writes its path into path (same length).
 // True when path now names an existing file.
 bool ResolvePathIgnoringCase(char* path);
-
-// Text of a string-table entry (ids 1-10) into out, in the platform's ANSI code page on Windows
-// and UTF-8 elsewhere; returns its length, 0 when there is none.
-int32_t LoadMessageText(int32_t id, char* out, int32_t capacity);
-
-// The Open dialog: lets the user choose an existing file; returns the offset of its extension
-// in fileName (a 260-byte buffer), or -1 when cancelled or when the platform has no dialog.
-// owner is a window handle or null.
-int32_t ShowOpenDialog(void* owner, char* fileName, int32_t filterTextId, const char* patterns,
-                       const char* title);

@@ -11,7 +11,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/messages.h"
 #include "platform/platform.h"
 
 namespace {
@@ -168,15 +167,4 @@ bool ResolvePathIgnoringCase(char* path) {
     }
     closedir(dir);
     return found;
-}
-
-int32_t LoadMessageText(int32_t id, char* out, int32_t capacity) {
-    const char* text = MessageTextUtf8(id);
-    if (text == nullptr || capacity <= 0) return 0;
-    std::snprintf(out, static_cast<size_t>(capacity), "%s", text);
-    return static_cast<int32_t>(std::strlen(out));
-}
-
-int32_t ShowOpenDialog(void*, char*, int32_t, const char*, const char*) {
-    return -1;  // no dialog here: a start without a picture ends quietly
 }

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/messages.h"
 #include "platform/platform.h"
 #include "platform/win32_dialogs.h"
 #include "resources/strings.h"
@@ -162,21 +161,10 @@ bool ResolvePathIgnoringCase(char* path) {
 
 int32_t LoadMessageText(int32_t id, char* out, int32_t capacity) {
     if (capacity <= 0) return 0;
-    int n = LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(id), out, capacity);
+    const int n = LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(id), out, capacity);
     if (n > 0) return n;
-    // A program without the string table (the command-line tool, the tests): convert the
-    // compiled-in UTF-8 text to the ANSI code page, as LoadStringA would have.
-    const char* text = MessageTextUtf8(id);
-    if (text == nullptr) return 0;
-    wchar_t wide[256];
-    int w = MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, 256);
-    if (w <= 0) return 0;
-    int a = WideCharToMultiByte(CP_ACP, 0, wide, -1, out, capacity, nullptr, nullptr);
-    if (a <= 0) {
-        out[0] = '\0';
-        return 0;
-    }
-    return a - 1;
+    out[0] = '\0';
+    return 0;
 }
 
 void InitFileDialog(OPENFILENAMEA* record, char* fileName) {
@@ -195,7 +183,7 @@ int32_t ShowOpenDialog(void* owner, char* fileName, int32_t filterTextId, const 
     InitFileDialog(&record, fileName);
     record.hwndOwner = static_cast<HWND>(owner);
     record.lpstrTitle = title;
-    record.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;  // 0x1804
+    record.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     // "<text>\0<patterns>\0<all files> (*.*)\0*.*\0\0"
     char filter[768];
     char text[256];
@@ -232,7 +220,7 @@ BOOL ShowSaveDialog(HWND owner, char* fileName, int32_t filterTextId, const char
     record.hwndOwner = owner;
     record.lpstrTitle = title;
     record.lpstrDefExt = extension;
-    record.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;  // 0x806
+    record.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
     // One entry: "<text> (*.<ext>)\0*.<ext>\0\0" in 272 bytes.
     char filter[272];
     char text[256];

@@ -1,4 +1,4 @@
-// The Open and Save dialogs of the Windows build (comdlg32), shared by the loader and the viewer.
+// The Windows build's message texts and its Open and Save dialogs (comdlg32), for the viewer.
 #pragma once
 
 #include <windows.h>
@@ -15,3 +15,12 @@ void InitFileDialog(OPENFILENAMEA* record, char* fileName);
 // is also the default one. Nonzero when a name was chosen (then the full path is in fileName).
 BOOL ShowSaveDialog(HWND owner, char* fileName, int32_t filterTextId, const char* extension,
                     const char* title);
+
+// Text of a string-table entry (ids 1-10) into out in the ANSI code page; returns its length,
+// 0 when there is none.
+int32_t LoadMessageText(int32_t id, char* out, int32_t capacity);
+
+// The Open dialog: lets the user choose an existing file; returns the offset of its extension
+// in fileName (a 260-byte buffer), or -1 when cancelled. owner is a window handle or null.
+int32_t ShowOpenDialog(void* owner, char* fileName, int32_t filterTextId, const char* patterns,
+                       const char* title);

@@ -8,13 +8,10 @@
 #include <emmintrin.h>
 #endif
 
-#include "image/vram.h"
+#include "image/endian.h"
+#include "image/picture.h"
 #include "palette/palette.h"
 #include "render/yjk.h"
-
-uint8_t* displayBitmap;
-uint8_t* viewBitmapInfo;
-uint32_t conversionTable;
 
 namespace {
 
@@ -25,21 +22,6 @@ constexpr uint32_t kInfoOffset = 2 + kFileHeaderBytes;                  // 16
 constexpr uint32_t kColourTableOffset = 2 + kHeaderBytes;               // 56
 // The half-width view: a BITMAPINFOHEADER and 256 RGBQUADs after the file image.
 constexpr uint32_t kHalfWidthViewBytes = kInfoHeaderBytes + 256 * 4;  // 1064
-
-// Little-endian stores: BMP headers are little-endian whatever the host is.
-void Put16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-    Put16(p, v);
-    Put16(p + 2, v >> 16);
-}
-
-uint32_t Get32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 // The bitmap layout of each mode.
 struct BitmapLayout {
@@ -61,7 +43,7 @@ BitmapLayout LayoutOf(int32_t mode) {
         case kScreen12:
             return {24, 1, 0};
     }
-    return {24, 1, 0};  // not reached: screenMode is always 0..5
+    return {24, 1, 0};  // not reached: a picture's mode is always 0..5
 }
 
 uint32_t OffBitsOf(const BitmapLayout& layout) { return kHeaderBytes + 4 * layout.colourEntries; }
@@ -73,10 +55,14 @@ uint32_t FileSizeOf(const BitmapLayout& layout) {
 
 bool HasHalfWidthView(int32_t mode) { return mode == kScreen6 || mode == kScreen7; }
 
-// GRAPHIC7's fixed colours: 3-bit green and red through the level table; blue has only two bits
-// and gets 0x00, 0x52, 0xAD, 0xFF. Entry order GGGRRRBB: green outermost, blue innermost.
-void BuildScreen8ColorTable(uint8_t* table) {
-    static const uint8_t kBlue[4] = {0x00, 0x52, 0xAD, 0xFF};
+// GRAPHIC7's fixed colours: 3-bit green and red through the level table; blue has only two bits.
+// The viewer spreads them evenly, 0x00, 0x52, 0xAD, 0xFF; the V9938 shows them at the palette
+// levels 0, 2, 4 and 7 (its 2-bit blue b is the 3-bit level 2b, with 3 as 7). Entry order
+// GGGRRRBB: green outermost, blue innermost.
+void BuildScreen8ColorTable(uint8_t* table, ColourMapping colours) {
+    static const uint8_t kViewerBlue[4] = {0x00, 0x52, 0xAD, 0xFF};
+    const uint8_t hardwareBlue[4] = {kLevelTable[0], kLevelTable[2], kLevelTable[4], kLevelTable[7]};
+    const uint8_t* kBlue = colours == kHardwareColours ? hardwareBlue : kViewerBlue;
     for (int green = 0; green < 8; ++green) {
         for (int red = 0; red < 8; ++red) {
             for (int blue = 0; blue < 4; ++blue) {
@@ -115,8 +101,7 @@ void FillHalfWidthHeader(uint8_t* header) {
 }
 
 // SCREEN 5 and 6: 128 bytes a line, all 212 lines; the store always holds 0x6A00 bytes.
-void FillScreen5Rows(uint8_t* rows) {
-    const uint8_t* vram = vramImage.data;
+void FillScreen5Rows(const uint8_t* vram, uint8_t* rows) {
     for (int32_t line = kScreenLines - 1; line >= 0; --line, rows += 128) {
         std::memcpy(rows, vram + 128 * line, 128);
     }
@@ -124,11 +109,11 @@ void FillScreen5Rows(uint8_t* rows) {
 
 #if defined(__SSE2__)
 // Sixteen SCREEN 6 bytes at a time (x86-64 always has SSE2). Per byte: the left pair of pixels
-// p0 p1 (bits 7-4) spread to p0 << 4 | p1, the right pair p2 p3 likewise, each times 5 (every
-// nibble is at most 3, so nothing carries), then the two interleaved: the Screen6ExpandTable
-// entries, computed for 64 pixels at once. The 16-bit shifts move bits across byte borders only
-// into places the masks clear.
-void ExpandScreen6Line(const uint8_t* src, uint8_t* dst, const uint16_t*) {
+// p0 p1 (bits 7-4) spread to p0 << 4 | p1, the right pair p2 p3 likewise, each times 5 in the
+// viewer's colours (every nibble is at most 3, so nothing carries), then the two interleaved:
+// the Screen6ExpandTable entries, computed for 64 pixels at once. The 16-bit shifts move bits
+// across byte borders only into places the masks clear.
+void ExpandScreen6Line(const uint8_t* src, uint8_t* dst, const uint16_t*, bool timesFive) {
     const __m128i low = _mm_set1_epi8(0x03);
     const __m128i high = _mm_set1_epi8(0x30);
     for (int32_t i = 0; i < 128; i += 16, dst += 32) {
@@ -137,15 +122,17 @@ void ExpandScreen6Line(const uint8_t* src, uint8_t* dst, const uint16_t*) {
                                     _mm_and_si128(_mm_srli_epi16(v, 4), low));
         __m128i right =
             _mm_or_si128(_mm_and_si128(_mm_slli_epi16(v, 2), high), _mm_and_si128(v, low));
-        left = _mm_add_epi8(left, _mm_slli_epi16(left, 2));
-        right = _mm_add_epi8(right, _mm_slli_epi16(right, 2));
+        if (timesFive) {
+            left = _mm_add_epi8(left, _mm_slli_epi16(left, 2));
+            right = _mm_add_epi8(right, _mm_slli_epi16(right, 2));
+        }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_unpacklo_epi8(left, right));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), _mm_unpackhi_epi8(left, right));
     }
 }
 #else
 // One table lookup per byte, four entries stored as one 64-bit word.
-void ExpandScreen6Line(const uint8_t* src, uint8_t* dst, const uint16_t* expand) {
+void ExpandScreen6Line(const uint8_t* src, uint8_t* dst, const uint16_t* expand, bool) {
     for (int32_t i = 0; i < 128; i += 4, dst += 8) {
         const uint64_t eight = static_cast<uint64_t>(expand[src[i]]) |
                                static_cast<uint64_t>(expand[src[i + 1]]) << 16 |
@@ -157,30 +144,31 @@ void ExpandScreen6Line(const uint8_t* src, uint8_t* dst, const uint16_t* expand)
 }
 #endif
 
-void FillScreen6Rows(uint8_t* rows) {
+void FillScreen6Rows(const uint8_t* vram, uint8_t* rows, ColourMapping colours) {
     uint16_t expand[256];
-    BuildScreen6ExpandTable(expand);
-    const uint8_t* vram = vramImage.data;
+    BuildScreen6ExpandTable(expand, colours);
+    const bool timesFive = colours == kViewerColours;
     for (int32_t line = kScreenLines - 1; line >= 0; --line, rows += 256) {
-        ExpandScreen6Line(vram + 128 * line, rows, expand);
+        ExpandScreen6Line(vram + 128 * line, rows, expand, timesFive);
     }
 }
 
 // The 256-bytes-per-line modes read lines 0..L, L being the line that holds the last image
 // byte; the rows of the lines below it are zero. Line L is read whole: the store's capacity is
 // a multiple of 256 that reaches past imageSize. Returns L (-1 for an empty picture).
-int32_t LastImageLine() {
-    const int32_t size = vramImage.imageSize;
-    return size > 0 ? (size - 1) >> 8 : -1;  // not (size - 1) >> 8: >> of -1 is C++20 only
+int32_t LastImageLine(int32_t imageSize) {
+    // Only for a positive size: >> of a negative number is defined from C++20 on.
+    return imageSize > 0 ? (imageSize - 1) >> 8 : -1;
 }
 
-void FillLargeRows(int32_t mode, uint8_t* rows, const uint8_t* paletteColours) {
+void FillLargeRows(const Picture& picture, uint8_t* rows, const uint8_t* paletteColours) {
+    const int32_t mode = picture.screenMode;
     const uint32_t rowBytes = mode == kScreen10 || mode == kScreen12 ? 768 : 256;
-    const int32_t last = LastImageLine();
+    const int32_t last = LastImageLine(picture.imageSize);
     const uint32_t emptyRows = static_cast<uint32_t>(kScreenLines - 1 - last);
     std::memset(rows, 0, emptyRows * rowBytes);
     rows += emptyRows * rowBytes;
-    const uint8_t* vram = vramImage.data;
+    const uint8_t* vram = picture.data.data();
     for (int32_t line = last; line >= 0; --line, rows += rowBytes) {
         const uint8_t* src = vram + 256 * line;
         switch (mode) {
@@ -219,52 +207,33 @@ void InitBitmapHeaders(uint8_t* buffer, uint16_t bitsPerPixel, uint32_t offBits,
     Put16(info + 14, bitsPerPixel);         // biBitCount; biCompression 0 = BI_RGB
     Put32(info + 24, 8000u * widthFactor);  // biXPelsPerMeter: 512-wide modes have thin pixels
     Put32(info + 28, 9000);                 // biYPelsPerMeter
-    viewBitmapInfo = buffer + kInfoOffset;
 }
 
-void BuildScreen6ExpandTable(uint16_t table[256]) {
-    // Pixels p0..p3 (bits 7-6 .. 1-0) become the nibbles 5*p0 5*p1 | 5*p2 5*p3. Each nibble is
-    // at most 3 before the multiplication, so multiplying the whole entry by 5 has no carries.
+void BuildScreen6ExpandTable(uint16_t table[256], ColourMapping colours) {
+    // Pixels p0..p3 (bits 7-6 .. 1-0) become the nibbles 5*p0 5*p1 | 5*p2 5*p3 (p0 p1 | p2 p3
+    // in the machine's colours). Each nibble is at most 3 before the multiplication, so
+    // multiplying the whole entry by 5 has no carries.
+    const uint32_t factor = colours == kViewerColours ? 5 : 1;
     for (uint32_t v = 0; v < 256; ++v) {
         uint32_t first = ((v >> 4) & 3) | ((v >> 2) & 0x30);  // p1 low nibble, p0 high nibble
         uint32_t second = (v & 3) | ((v & 0x0C) << 2);        // p3 low nibble, p2 high nibble
-        table[v] = static_cast<uint16_t>((second << 8 | first) * 5);
+        table[v] = static_cast<uint16_t>((second << 8 | first) * factor);
     }
 }
 
-uint32_t ConversionTableForMode(int32_t mode) {
-    // Nibble t is the conversion code to mode index t (5, 6, 7, 8, 10, 12); 0 = not offered.
-    switch (mode) {
-        case kScreen5:  // to 6: 6, to 7: 1, to 8: 2, to 10: 3
-            return 0x00032160;
-        case kScreen6:  // to 5: 9, to 7: 5, to 8: 8, to 10: 4
-            return 0x00048509;
-        case kScreen7:  // to 6: 10, to 8: 7
-            return 0x000070A0;
-        case kScreen8:  // GRAPHIC7 offers nothing
-            return 0x00000000;
-        case kScreen10:  // both YJK modes: to SCREEN 10 (code 11); SCREEN 12 is never a target
-        case kScreen12:
-            return 0x000B0000;
-    }
-    return 0;
-}
-
-void BuildDisplayBitmap() {
-    // Taken first and for every mode, so that an unavailable selection falls back to the
-    // standard palette at every build, also in the modes that do not show it.
-    const MsxPalette* palette = CurrentPalette();
-    const int32_t mode = screenMode;
+DisplayBitmap BuildDisplayBitmap(const Picture& picture, ColourMapping colours) {
+    const int32_t mode = picture.screenMode;
     const BitmapLayout layout = LayoutOf(mode);
     const uint32_t offBits = OffBitsOf(layout);
     const uint32_t fileSize = FileSizeOf(layout);
-    const size_t bufferSize = 2 + fileSize + (HasHalfWidthView(mode) ? kHalfWidthViewBytes : 0);
-    uint8_t* buffer = static_cast<uint8_t*>(std::malloc(bufferSize));
-    if (buffer == nullptr) std::abort();  // at most 160 KiB: nothing sensible is left to do
+    DisplayBitmap bitmap;
+    bitmap.buffer.resize(2 + fileSize + (HasHalfWidthView(mode) ? kHalfWidthViewBytes : 0));
+    bitmap.viewInfoOffset = kInfoOffset;
+    uint8_t* buffer = bitmap.buffer.data();
     InitBitmapHeaders(buffer, layout.bitsPerPixel, offBits, layout.widthFactor);
 
     uint8_t paletteColours[64];
-    PaletteToRgbQuads(palette, paletteColours);
+    PaletteToRgbQuads(CurrentPalette(picture), paletteColours);
     uint8_t* colourTable = buffer + kColourTableOffset;
     switch (mode) {
         case kScreen5:
@@ -274,50 +243,39 @@ void BuildDisplayBitmap() {
         case kScreen7: {
             uint8_t* view = buffer + 2 + fileSize;
             FillHalfWidthHeader(view);
-            viewBitmapInfo = view;
+            bitmap.viewInfoOffset = 2 + fileSize;
             std::memcpy(colourTable, paletteColours, sizeof paletteColours);
             BuildHalfWidthColorTable(colourTable, view + kInfoHeaderBytes);
             break;
         }
         case kScreen8:
-            BuildScreen8ColorTable(colourTable);
+            BuildScreen8ColorTable(colourTable, colours);
             break;
         case kScreen10:
         case kScreen12:
             break;
     }
 
-    // A whole-word store: it also clears the menu's states-refreshed flag (bit 31).
-    conversionTable = ConversionTableForMode(mode);
-    displayBitmap = buffer;
-
     uint8_t* rows = buffer + 2 + offBits;
     switch (mode) {
         case kScreen5:  // GRAPHIC4: the VRAM line is the 4-bit DIB row
-            FillScreen5Rows(rows);
+            FillScreen5Rows(picture.data.data(), rows);
             break;
         case kScreen6:  // GRAPHIC5
-            FillScreen6Rows(rows);
+            FillScreen6Rows(picture.data.data(), rows, colours);
             break;
         case kScreen7:
         case kScreen8:
         case kScreen10:
         case kScreen12:
-            FillLargeRows(mode, rows, paletteColours);
+            FillLargeRows(picture, rows, paletteColours);
             break;
     }
+    return bitmap;
 }
 
-void RebuildDisplayBitmap() {
-    std::free(displayBitmap);
-    displayBitmap = nullptr;
-    BuildDisplayBitmap();
-}
+uint32_t DisplayBitmap::FileSize() const { return Get32(FileImage() + 2); }
 
-uint32_t DisplayBitmapFileSize() { return Get32(displayBitmap + 2 + 2); }
+uint32_t DisplayBitmap::PixelOffset() const { return Get32(FileImage() + 10); }
 
-uint32_t DisplayBitmapPixelOffset() { return Get32(displayBitmap + 2 + 10); }
-
-int32_t DisplayBitmapWidth() {
-    return static_cast<int32_t>(Get32(displayBitmap + kInfoOffset + 4));
-}
+int32_t DisplayBitmap::Width() const { return static_cast<int32_t>(Get32(FileInfo() + 4)); }

@@ -16,37 +16,48 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-#include "palette/palette.h"
+#include "image/picture.h"
 
-extern uint8_t* displayBitmap;    // the current buffer, null before the first build
-extern uint8_t* viewBitmapInfo;   // BITMAPINFO of the 1:1 view, inside displayBitmap
+// A built display bitmap: the buffer above and the offset of the 1:1 view's BITMAPINFO in it
+// (the file image's own header, or the half-width view of SCREEN 6 and 7).
+struct DisplayBitmap {
+    std::vector<uint8_t> buffer;
+    uint32_t viewInfoOffset = 0;
 
-// One 4-bit conversion code per target mode index t in bits 4t..4t+3 (0 = not offered), bits
-// 24-30 zero, bit 31 the popup menu's states-refreshed flag. Stored by every build.
-extern uint32_t conversionTable;
-constexpr uint32_t kMenuStatesRefreshed = 0x80000000u;
+    bool Empty() const { return buffer.empty(); }
+    // The BMP file image: what a .bmp file holds, FileSize() bytes.
+    const uint8_t* FileImage() const { return buffer.data() + 2; }
+    uint32_t FileSize() const;
+    // The packed DIB (BITMAPINFO and pixels): the clipboard's CF_DIB block.
+    const uint8_t* PackedDib() const { return buffer.data() + 16; }
+    uint32_t PackedDibSize() const { return FileSize() - 14; }
+    // The file image's BITMAPINFO, for the whole picture (256 or 512 wide).
+    const uint8_t* FileInfo() const { return PackedDib(); }
+    // The BITMAPINFO the 1:1 pane paints through.
+    const uint8_t* ViewInfo() const { return buffer.data() + viewInfoOffset; }
+    // bfOffBits and the bottom-up rows it points at.
+    uint32_t PixelOffset() const;
+    const uint8_t* Rows() const { return FileImage() + PixelOffset(); }
+    // biWidth of the file image: 256 or 512.
+    int32_t Width() const;
+};
 
-// Builds a new displayBitmap for screenMode, the VRAM bytes and CurrentPalette(); sets
-// viewBitmapInfo and conversionTable. Does not free the previous buffer.
-void BuildDisplayBitmap();
+// Which colours SCREEN 6 and SCREEN 8 are shown in. The viewer shows a SCREEN 6 pixel value v
+// as palette colour 5*v and SCREEN 8's 2-bit blue evenly spread (00 52 AD FF); the MSX2's VDP
+// shows v as palette colour v (0-3) and the blue at the palette levels 0, 2, 4 and 7. Every other
+// mode looks the same either way.
+enum ColourMapping : int32_t { kViewerColours, kHardwareColours };
 
-// Frees the current buffer and builds a new one: what every command that changes the picture,
-// its mode or its palette does afterwards.
-void RebuildDisplayBitmap();
+// Builds the display bitmap of a picture: its mode, bytes and current palette.
+DisplayBitmap BuildDisplayBitmap(const Picture& picture, ColourMapping colours = kViewerColours);
 
-// Zeroes bytes 0-55 of buffer, fills the file and info headers, sets viewBitmapInfo = buffer+16.
+// Zeroes bytes 0-55 of buffer and fills the file and info headers.
 void InitBitmapHeaders(uint8_t* buffer, uint16_t bitsPerPixel, uint32_t offBits,
                        uint8_t widthFactor);
 
 // One SCREEN 6 byte (four 2-bit pixels) to the two bytes of a 4-bit row showing colour codes
-// 5*p; the first byte is the low half, so a little-endian store writes them in row order.
-void BuildScreen6ExpandTable(uint16_t table[256]);
-
-// Conversion codes offered from a mode (the value BuildDisplayBitmap stores).
-uint32_t ConversionTableForMode(int32_t mode);
-
-// Reads the file header of the current buffer.
-uint32_t DisplayBitmapFileSize();     // bfSize: bytes of the BMP file image
-uint32_t DisplayBitmapPixelOffset();  // bfOffBits
-int32_t DisplayBitmapWidth();         // biWidth of the file image: 256 or 512
+// 5*p (p in the machine's colours); the first byte is the low half, so a little-endian store
+// writes them in row order. The conversions always use the viewer's 5*p.
+void BuildScreen6ExpandTable(uint16_t table[256], ColourMapping colours = kViewerColours);

@@ -1,16 +1,11 @@
 // The pane's picture as RGB pixels (see view.h).
 #include "render/view.h"
 
-#include "image/vram.h"
+#include "image/endian.h"
+#include "image/picture.h"
 #include "render/display.h"
 
 namespace {
-
-int32_t Get16(const uint8_t* p) { return p[0] | p[1] << 8; }
-
-int32_t Get32(const uint8_t* p) {
-    return static_cast<int32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
-}
 
 // A bottom-up BI_RGB DIB of our own making: a BITMAPINFO (header, colour table) and its rows.
 struct Dib {
@@ -21,12 +16,12 @@ struct Dib {
     int32_t stride;  // rows are padded to whole 32-bit words
 };
 
-Dib MakeDib(const uint8_t* info) {
+Dib MakeDib(const DisplayBitmap& bitmap, const uint8_t* info) {
     Dib dib;
     dib.info = info;
-    dib.bits = displayBitmap + 2 + DisplayBitmapPixelOffset();
-    dib.width = Get32(info + 4);
-    dib.bitsPerPixel = Get16(info + 14);
+    dib.bits = bitmap.Rows();
+    dib.width = static_cast<int32_t>(Get32(info + 4));
+    dib.bitsPerPixel = static_cast<int32_t>(Get16(info + 14));
     dib.stride = (dib.width * dib.bitsPerPixel + 31) / 32 * 4;
     return dib;
 }
@@ -56,10 +51,10 @@ void ReadPixel(const Dib& dib, int32_t x, int32_t y, uint8_t* rgb) {
 
 }  // namespace
 
-int32_t ViewWidth(ViewSize view) {
+int32_t ViewWidth(const DisplayBitmap& bitmap, ViewSize view) {
     switch (view) {
         case kViewFull:
-            return DisplayBitmapWidth();
+            return bitmap.Width();
         case kViewSmall:
             return 256;
         case kViewLarge:
@@ -70,12 +65,12 @@ int32_t ViewWidth(ViewSize view) {
 
 int32_t ViewHeight(ViewSize view) { return view == kViewLarge ? 2 * kScreenLines : kScreenLines; }
 
-void RenderView(ViewSize view, uint8_t* rgb) {
-    // The 1:1 pane paints through viewBitmapInfo (the half-width view for SCREEN 6 and 7); the
+void RenderView(const DisplayBitmap& bitmap, ViewSize view, uint8_t* rgb) {
+    // The 1:1 pane paints through the view header (the half-width view for SCREEN 6 and 7); the
     // full picture and the doubled pane use the file image's own header, stretched to 512 x 424
     // in the latter.
-    const Dib dib = MakeDib(view == kViewSmall ? viewBitmapInfo : displayBitmap + 16);
-    const int32_t width = ViewWidth(view);
+    const Dib dib = MakeDib(bitmap, view == kViewSmall ? bitmap.ViewInfo() : bitmap.FileInfo());
+    const int32_t width = ViewWidth(bitmap, view);
     const int32_t height = ViewHeight(view);
     const int32_t xScale = width / dib.width;  // 1, or 2 when a 256-wide picture is doubled
     const int32_t yScale = height / kScreenLines;

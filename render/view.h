@@ -7,11 +7,13 @@
 //   large  512 x 424, each pixel 2 x 2     512 x 424, each pixel 1 wide and 2 high (the doubled
 //                                          pane)
 //
-// Everything is read from the current display bitmap through its own headers (the file image's
+// Everything is read from a display bitmap through its own headers (the file image's
 // for full and large, the 1:1 view's for small), as the pane paints it.
 #pragma once
 
 #include <cstdint>
+
+#include "render/display.h"
 
 enum ViewSize : int32_t {
     kViewFull = 0,   // the bitmap as saved
@@ -19,9 +21,9 @@ enum ViewSize : int32_t {
     kViewLarge = 2,  // the doubled pane
 };
 
-int32_t ViewWidth(ViewSize view);
+int32_t ViewWidth(const DisplayBitmap& bitmap, ViewSize view);
 int32_t ViewHeight(ViewSize view);
 
-// Writes ViewWidth x ViewHeight pixels of the current display bitmap, top line first, three
-// bytes each in the order red, green, blue.
-void RenderView(ViewSize view, uint8_t* rgb);
+// Writes ViewWidth x ViewHeight pixels of the display bitmap, top line first, three bytes each
+// in the order red, green, blue.
+void RenderView(const DisplayBitmap& bitmap, ViewSize view, uint8_t* rgb);

@@ -1,6 +1,10 @@
 // YJK and YAE lines to 24-bit rows (see yjk.h).
 #include "render/yjk.h"
 
+#include <cstddef>
+
+#include "image/endian.h"
+
 namespace {
 
 // A 5-bit level n widened to 8 bits by repeating its top bits, (n << 3) | (n >> 2), so that
@@ -40,10 +44,11 @@ inline uint32_t JkRow(uint32_t lowBits) { return (lowBits * kJkSpread >> 15) & 0
 // Every colour a YJK pixel can have, as a word with blue, green and red in bytes 0-2: entry
 // 32 * JkRow + Y. 4096 x 32 words (512 KiB, made on first use in about a third of a
 // millisecond) turn each pixel into one load and one store.
-uint32_t yjkColours[4096 * 32];
-bool yjkColoursMade;
+constexpr size_t kYjkColourCount = 4096 * 32;
 
-void MakeYjkColours() {
+const uint32_t* MakeYjkColours() {
+    // Made once and kept for the life of the process (see YjkColours).
+    uint32_t* yjkColours = new uint32_t[kYjkColourCount];
     const uint8_t* c = kClamp.value + 32;
     for (uint32_t k = 0; k < 64; ++k) {
         for (uint32_t j = 0; j < 64; ++j) {
@@ -62,22 +67,14 @@ void MakeYjkColours() {
             }
         }
     }
-    yjkColoursMade = true;
+    return yjkColours;
 }
 
-// Writes the three bytes of a pixel and the byte after it (the next pixel's blue, written
-// again in its turn): one 32-bit store instead of three byte stores.
-inline void Put4(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-inline void Put3(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
+// The table, made by the first decoder call that needs it: the initialisation of a
+// function-local static is thread-safe, and a run that shows no YJK picture never pays for it.
+const uint32_t* YjkColours() {
+    static const uint32_t* const table = MakeYjkColours();
+    return table;
 }
 
 // One pixel: its byte b, the colours of its group's (J, K) indexed by Y, and for SCREEN 10/11
@@ -92,17 +89,19 @@ inline void DecodePixel(uint32_t b, const uint32_t* colours, const uint32_t* pal
     const uint32_t* table = colours;
     if (kYae && (b & 0x08) != 0) table = paletteByY;
     const uint32_t pixel = table[y];
+    // All but the row's last pixel are written as four bytes: the fourth, the next pixel's
+    // blue, is written again in its turn, and one 32-bit store beats three byte stores.
     if (kLast) {
-        Put3(out, pixel);
+        Put24(out, pixel);
     } else {
-        Put4(out, pixel);
+        Put32(out, pixel);
     }
 }
 
 template <bool kYae, bool kLast>
-inline void DecodeGroup(const uint8_t* in, uint8_t* out, const uint32_t* paletteByY) {
-    const uint32_t w = static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 |
-                       static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
+inline void DecodeGroup(const uint8_t* in, uint8_t* out, const uint32_t* yjkColours,
+                        const uint32_t* paletteByY) {
+    const uint32_t w = Get32(in);
     const uint32_t* colours = yjkColours + 32 * JkRow(w & 0x07070707u);
     DecodePixel<kYae, false>(in[0], colours, paletteByY, out);
     DecodePixel<kYae, false>(in[1], colours, paletteByY, out + 3);
@@ -112,12 +111,28 @@ inline void DecodeGroup(const uint8_t* in, uint8_t* out, const uint32_t* palette
 
 template <bool kYae>
 void DecodeRow(const uint8_t* line, uint8_t* row, const uint32_t* paletteByY) {
+    const uint32_t* colours = YjkColours();
     for (int group = 0; group < 62; group += 2) {
-        DecodeGroup<kYae, false>(line + 4 * group, row + 12 * group, paletteByY);
-        DecodeGroup<kYae, false>(line + 4 * group + 4, row + 12 * group + 12, paletteByY);
+        DecodeGroup<kYae, false>(line + 4 * group, row + 12 * group, colours, paletteByY);
+        DecodeGroup<kYae, false>(line + 4 * group + 4, row + 12 * group + 12, colours, paletteByY);
     }
-    DecodeGroup<kYae, false>(line + 4 * 62, row + 12 * 62, paletteByY);
-    DecodeGroup<kYae, true>(line + 4 * 63, row + 12 * 63, paletteByY);
+    DecodeGroup<kYae, false>(line + 4 * 62, row + 12 * 62, colours, paletteByY);
+    DecodeGroup<kYae, true>(line + 4 * 63, row + 12 * 63, colours, paletteByY);
+}
+
+void DecodeRowTable(const uint8_t* line, uint8_t* row, bool yaeMode, const uint8_t* paletteColours) {
+    if (yaeMode) {
+        // The 16 colours as words like the YJK colours, at the odd entries 2n + 1 of a table
+        // indexed by Y (the even entries are never read).
+        uint32_t paletteByY[32] = {};
+        for (int n = 0; n < 16; ++n) {
+            const uint8_t* c = paletteColours + 4 * n;
+            paletteByY[2 * n + 1] = c[0] | c[1] << 8 | static_cast<uint32_t>(c[2]) << 16;
+        }
+        DecodeRow<true>(line, row, paletteByY);
+    } else {
+        DecodeRow<false>(line, row, nullptr);
+    }
 }
 
 }  // namespace
@@ -234,29 +249,40 @@ __attribute__((target("avx2"))) void DecodeRowAvx2(const uint8_t* line, uint8_t*
 }  // namespace
 #endif
 
-bool yjkUseAvx2 = true;
-
 const uint8_t* YjkClampTable() { return kClamp.value; }
 
-void DecodeYjkRow(const uint8_t* line, uint8_t* row, bool yaeMode, const uint8_t* paletteColours) {
+bool YjkDecoderAvailable(YjkDecoder decoder) {
+    switch (decoder) {
+        case kYjkTable:
+            return true;
+        case kYjkAvx2:
 #if defined(VRAMORIA_YJK_AVX2)
-    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-    if (hasAvx2 && yjkUseAvx2) {
+        {
+            // Asked once; the initialisation of a function-local static is thread-safe.
+            static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+            return hasAvx2;
+        }
+#else
+            return false;
+#endif
+    }
+    return false;
+}
+
+void DecodeYjkRowWith(YjkDecoder decoder, const uint8_t* line, uint8_t* row, bool yaeMode,
+                      const uint8_t* paletteColours) {
+#if defined(VRAMORIA_YJK_AVX2)
+    if (decoder == kYjkAvx2) {
         DecodeRowAvx2(line, row, yaeMode, paletteColours);
         return;
     }
+#else
+    (void)decoder;
 #endif
-    if (!yjkColoursMade) MakeYjkColours();
-    if (yaeMode) {
-        // The 16 colours as words like the YJK colours, at the odd entries 2n + 1 of a table
-        // indexed by Y (the even entries are never read).
-        uint32_t paletteByY[32] = {};
-        for (int n = 0; n < 16; ++n) {
-            const uint8_t* c = paletteColours + 4 * n;
-            paletteByY[2 * n + 1] = c[0] | c[1] << 8 | static_cast<uint32_t>(c[2]) << 16;
-        }
-        DecodeRow<true>(line, row, paletteByY);
-    } else {
-        DecodeRow<false>(line, row, nullptr);
-    }
+    DecodeRowTable(line, row, yaeMode, paletteColours);
+}
+
+void DecodeYjkRow(const uint8_t* line, uint8_t* row, bool yaeMode, const uint8_t* paletteColours) {
+    DecodeYjkRowWith(YjkDecoderAvailable(kYjkAvx2) ? kYjkAvx2 : kYjkTable, line, row, yaeMode,
+                     paletteColours);
 }

@@ -16,13 +16,18 @@
 #include <cstdint>
 
 // Decodes one 256-byte line into a 768-byte 24-bit DIB row (blue, green, red per pixel).
-// paletteColours (16 RGBQUADs) is read only when yaeMode is true.
+// paletteColours (16 RGBQUADs) is read only when yaeMode is true. Uses the fastest decoder the
+// processor has; safe on any number of threads.
 void DecodeYjkRow(const uint8_t* line, uint8_t* row, bool yaeMode, const uint8_t* paletteColours);
+
+// The two decoders, which give the same bytes: a colour table (everywhere) and AVX2 (x86-64
+// processors that have it), computing 32 pixels at a time. The tests compare them.
+enum YjkDecoder : int32_t { kYjkTable, kYjkAvx2 };
+bool YjkDecoderAvailable(YjkDecoder decoder);
+// Decodes with the given decoder, which must be available.
+void DecodeYjkRowWith(YjkDecoder decoder, const uint8_t* line, uint8_t* row, bool yaeMode,
+                      const uint8_t* paletteColours);
 
 // The clamp table of the decoder: 96 bytes, entry n + 32 for n = -32..63; a 5-bit level widened
 // to 8 bits, 0 below the range and 255 above it.
 const uint8_t* YjkClampTable();
-
-// Where the processor has AVX2 (x86-64), DecodeYjkRow computes 32 pixels at a time; false makes
-// it use the table decoder everywhere (the tests compare the two).
-extern bool yjkUseAvx2;

@@ -24,8 +24,10 @@
 #define IDS_SAVE_BITMAP_TITLE_TEXT "ビットマップ保存"
 #define IDS_LOAD_PALETTE_TITLE 10
 #define IDS_LOAD_PALETTE_TITLE_TEXT "パレット読み込み"
+#define IDS_NOT_PALETTE 11
+#define IDS_NOT_PALETTE_TEXT "パレットファイルではありません。"
 
 #define IDS_FIRST 1
-#define IDS_LAST 10
+#define IDS_LAST 11
 
 #endif

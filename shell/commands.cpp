@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "convert/convert.h"
-#include "image/vram.h"
+#include "image/picture.h"
 #include "palette/palette.h"
 #include "render/display.h"
 #include "resources/resource.h"
@@ -13,41 +13,44 @@
 
 namespace {
 
-const UINT kEnabled = MF_BYPOSITION | MF_ENABLED;             // 0x400
-const UINT kGreyed = MF_BYPOSITION | MF_GRAYED | MF_DISABLED;  // 0x403
+const UINT kEnabled = MF_BYPOSITION | MF_ENABLED;
+const UINT kGreyed = MF_BYPOSITION | MF_GRAYED | MF_DISABLED;
 
 void EnableByPosition(HMENU menu, UINT position, bool enabled) {
     EnableMenuItem(menu, position, enabled ? kEnabled : kGreyed);
 }
 
 // Mode, palette and conversion states. They change only through a display rebuild, which
-// clears bit 31 of conversionTable, so they are set on the first popup after one.
+// sets menuNeedsRefresh, so they are set on the first popup after one.
 void RefreshMenuStates() {
     HMENU modes = GetSubMenu(popupMenu, POS_MODE_MENU);
-    if (modes != nullptr) CheckMenuRadioItem(modes, 0, 5, screenMode, MF_BYPOSITION);
+    if (modes != nullptr) CheckMenuRadioItem(modes, 0, 5, picture.screenMode, MF_BYPOSITION);
     HMENU palettes = GetSubMenu(popupMenu, POS_PALETTE_MENU);
     if (palettes != nullptr) {
-        CheckMenuRadioItem(palettes, 0, 9, paletteIndex, MF_BYPOSITION);
+        CheckMenuRadioItem(palettes, 0, 9, picture.paletteIndex, MF_BYPOSITION);
         // The standard palette (position 0) is always there and never touched.
         for (int32_t slot = 1; slot < kPaletteSlotCount; ++slot) {
-            EnableByPosition(palettes, slot, GetPaletteSlot(slot) != nullptr);
+            EnableByPosition(palettes, slot, GetPaletteSlot(picture, slot) != nullptr);
         }
     }
     HMENU conversions = GetSubMenu(popupMenu, POS_CONVERT_MENU);
     if (conversions != nullptr) {
         for (int32_t target = 0; target < kScreenModeCount; ++target) {
-            EnableByPosition(conversions, target, ((conversionTable >> (4 * target)) & 15) != 0);
+            EnableByPosition(conversions, target, ConversionCode(picture.screenMode, target) != 0);
         }
     }
-    conversionTable |= kMenuStatesRefreshed;
+    menuNeedsRefresh = false;
 }
 
 // After a change of mode, palette or bytes: a new display bitmap, drawn without erasing (it
 // covers the same area as the old one).
 void Rebuild() {
-    RebuildDisplayBitmap();
+    displayBitmap = BuildDisplayBitmap(picture);
+    menuNeedsRefresh = true;
     InvalidateRect(paneWindow, nullptr, FALSE);
 }
+
+void ShowAboutBox(HWND window);
 
 }  // namespace
 
@@ -55,7 +58,7 @@ void ShowPopupMenu(HWND window, LPARAM point, UINT alignment) {
     if (popupMenu == nullptr) return;
     POINT screen = {static_cast<LONG>(LOWORD(point)), static_cast<LONG>(HIWORD(point))};
     ClientToScreen(window, &screen);
-    if ((conversionTable & kMenuStatesRefreshed) == 0) RefreshMenuStates();
+    if (menuNeedsRefresh) RefreshMenuStates();
     CheckMenuRadioItem(popupMenu, POS_SMALL_WINDOW, POS_LARGE_WINDOW,
                        POS_SMALL_WINDOW + largeWindow, MF_BYPOSITION);
     TrackPopupMenu(popupMenu, alignment, screen.x, screen.y, 0, window, nullptr);
@@ -86,41 +89,67 @@ void ReportError(int32_t messageId, const char* operation) {
     MessageBoxA(mainWindow, text, "Vramoria", MB_OK | MB_ICONERROR);
 }
 
-void ExecuteCommand(HWND window, int32_t id) {
+void OnCommand(HWND window, int32_t id) {
     if (id >= IDC_MODE_FIRST && id < IDC_MODE_FIRST + kScreenModeCount) {
         // Reinterpret the same bytes in another mode: nothing is converted.
-        SelectScreenMode(id - IDC_MODE_FIRST);
+        SelectScreenMode(&picture, id - IDC_MODE_FIRST);
         Rebuild();
-    } else if (id >= IDC_PALETTE_FIRST && id < IDC_PALETTE_FIRST + kPaletteSlotCount) {
-        if (SelectPaletteSlot(id - IDC_PALETTE_FIRST)) Rebuild();
-    } else if (id >= IDC_CONVERT_FIRST && id < IDC_CONVERT_FIRST + kScreenModeCount) {
-        // A target the current mode does not offer (code 0) is ignored; a conversion rebuilds.
-        if (ConvertToMode(id - IDC_CONVERT_FIRST)) InvalidateRect(paneWindow, nullptr, FALSE);
-    } else {
-        switch (id) {
-            case IDC_COPY: {
-                const char* failed = CopyToClipboard(window);
-                if (failed != nullptr) ReportError(IDS_COPY_FAILED, failed);
-                break;
-            }
-            case IDC_SAVE_BITMAP: {
-                const char* failed = SaveBitmapFile(window);
-                if (failed != nullptr) ReportError(IDS_WRITE_FAILED, failed);
-                break;
-            }
-            case IDC_SAVE_AS: {
-                const char* failed = SaveScreenFile(window);
-                if (failed != nullptr) ReportError(IDS_WRITE_FAILED, failed);
-                break;
-            }
-            case IDC_LOAD_PALETTE:
-                if (LoadPaletteCommand(window)) Rebuild();
-                break;
-            default:
-                break;
+        return;
+    }
+    if (id >= IDC_PALETTE_FIRST && id < IDC_PALETTE_FIRST + kPaletteSlotCount) {
+        if (SelectPaletteSlot(&picture, id - IDC_PALETTE_FIRST)) Rebuild();
+        return;
+    }
+    if (id >= IDC_CONVERT_FIRST && id < IDC_CONVERT_FIRST + kScreenModeCount) {
+        // A target the current mode does not offer (code 0) is ignored.
+        if (ConvertToMode(&picture, id - IDC_CONVERT_FIRST)) Rebuild();
+        return;
+    }
+    switch (id) {
+        case IDC_SHOW_MENU:
+            ShowPopupMenu(window, MAKELPARAM(0, 1), 0);
+            break;
+        case IDC_COPY: {
+            const char* failed = CopyToClipboard(window);
+            if (failed != nullptr) ReportError(IDS_COPY_FAILED, failed);
+            break;
         }
+        case IDC_SAVE_BITMAP: {
+            const char* failed = SaveBitmapFile(window);
+            if (failed != nullptr) ReportError(IDS_WRITE_FAILED, failed);
+            break;
+        }
+        case IDC_SAVE_AS: {
+            const char* failed = SaveScreenFile(window);
+            if (failed != nullptr) ReportError(IDS_WRITE_FAILED, failed);
+            break;
+        }
+        case IDC_LOAD_PALETTE:
+            if (LoadPaletteCommand(window)) Rebuild();
+            break;
+        case IDC_EXIT:
+            DestroyWindow(window);
+            break;
+        case IDC_ABOUT:
+            ShowAboutBox(window);
+            break;
+        case IDC_SMALL_WINDOW:
+            largeWindow = 0;
+            ApplyWindowSize(window);
+            // Erase: the smaller picture no longer covers what the large one drew.
+            InvalidateRect(paneWindow, nullptr, TRUE);
+            break;
+        case IDC_LARGE_WINDOW:
+            largeWindow = 1;
+            ApplyWindowSize(window);
+            InvalidateRect(paneWindow, nullptr, FALSE);
+            break;
+        default:
+            break;
     }
 }
+
+namespace {
 
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
@@ -136,3 +165,9 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
             return FALSE;
     }
 }
+
+void ShowAboutBox(HWND window) {
+    DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDlgProc, 0);
+}
+
+}  // namespace

@@ -4,30 +4,38 @@
 #include <windows.h>
 
 #include "image/bsave.h"
+#include "platform/win32_dialogs.h"
 #include "render/display.h"
 #include "resources/resource.h"
+#include "resources/strings.h"
 #include "shell/shell.h"
 
 HINSTANCE moduleHandle;
-HANDLE processHeap;
 HWND mainWindow;
 HWND paneWindow;
 HMENU popupMenu;
 HACCEL accelerators;
 int32_t largeWindow;
-int32_t resizePending;
-int32_t paneWidth, paneHeight;
-int32_t outerWidth, outerHeight;
+Picture picture;
+DisplayBitmap displayBitmap;
+bool menuNeedsRefresh = true;
+char windowTitle[kTitleCapacity];
 
 namespace {
 
+int32_t resizePending;                   // 1: a size was computed while maximised or minimised
+int32_t paneWidth, paneHeight;           // outer size of the pane (client + sunken edge)
+int32_t outerWidth, outerHeight;         // outer size of the main window
+
+void ComputeWindowSizes();
+
 const char kMainClass[] = "Vramoria";
 const char kPaneClass[] = "ImagePane";
-const DWORD kMainStyle = WS_OVERLAPPEDWINDOW;  // 0x00CF0000
+const DWORD kMainStyle = WS_OVERLAPPEDWINDOW;
 const DWORD kPaneStyle = WS_CHILD;
 const DWORD kPaneExStyle = WS_EX_CLIENTEDGE;
 // Resize only: keep the position, the z-order and the activation.
-const UINT kResizeOnly = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;  // 0x16
+const UINT kResizeOnly = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
 
 // The picture at the pane's top-left corner: 1:1 through the view header (the half-width
 // view for the 512-pixel modes), or doubled through the file image's own header. The rest of
@@ -36,13 +44,14 @@ void OnPanePaint(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     if (dc == nullptr) return;
-    const uint8_t* bits = displayBitmap + 2 + DisplayBitmapPixelOffset();
+    const uint8_t* bits = displayBitmap.Rows();
     if (largeWindow == 0) {
         SetDIBitsToDevice(dc, 0, 0, 256, kScreenLines, 0, 0, 0, kScreenLines, bits,
-                          reinterpret_cast<const BITMAPINFO*>(viewBitmapInfo), DIB_RGB_COLORS);
+                          reinterpret_cast<const BITMAPINFO*>(displayBitmap.ViewInfo()),
+                          DIB_RGB_COLORS);
     } else {
-        StretchDIBits(dc, 0, 0, 512, 2 * kScreenLines, 0, 0, DisplayBitmapWidth(), kScreenLines,
-                      bits, reinterpret_cast<const BITMAPINFO*>(displayBitmap + 16),
+        StretchDIBits(dc, 0, 0, 512, 2 * kScreenLines, 0, 0, displayBitmap.Width(), kScreenLines,
+                      bits, reinterpret_cast<const BITMAPINFO*>(displayBitmap.FileInfo()),
                       DIB_RGB_COLORS, SRCCOPY);
     }
     EndPaint(window, &paint);
@@ -63,34 +72,6 @@ void OnSize(HWND window, LPARAM lParam) {
     if (resizePending) ApplyWindowSize(window);
 }
 
-void OnMainCommand(HWND window, int32_t id) {
-    switch (id) {
-        case IDC_SHOW_MENU:
-            ShowPopupMenu(window, MAKELPARAM(0, 1), 0);
-            break;
-        case IDC_EXIT:
-            DestroyWindow(window);
-            break;
-        case IDC_ABOUT:
-            DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDlgProc, 0);
-            break;
-        case IDC_SMALL_WINDOW:
-            largeWindow = 0;
-            ApplyWindowSize(window);
-            // Erase: the smaller picture no longer covers what the large one drew.
-            InvalidateRect(paneWindow, nullptr, TRUE);
-            break;
-        case IDC_LARGE_WINDOW:
-            largeWindow = 1;
-            ApplyWindowSize(window);
-            InvalidateRect(paneWindow, nullptr, FALSE);
-            break;
-        default:
-            ExecuteCommand(window, id);
-            break;
-    }
-}
-
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_DESTROY:
@@ -104,7 +85,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             if (wParam == SPI_SETNONCLIENTMETRICS) ComputeWindowSizes();
             break;
         case WM_COMMAND:
-            OnMainCommand(window, LOWORD(wParam));
+            OnCommand(window, LOWORD(wParam));
             return 0;
         case WM_PARENTNOTIFY:
             // A left click anywhere in the pane reaches the main window as this notification,
@@ -128,15 +109,14 @@ bool RegisterWindowClass(const char* name, WNDPROC procedure, int brushValue) {
     windowClass.hInstance = moduleHandle;
     windowClass.hIcon = LoadIconA(moduleHandle, MAKEINTRESOURCEA(IDI_VRAMORIA));
     windowClass.hIconSm = windowClass.hIcon;
-    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     // A system colour as brush: its COLOR_ index + 1.
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(brushValue));
     windowClass.lpszClassName = name;
     return RegisterClassExA(&windowClass) != 0;
 }
 
-}  // namespace
-
+// The pane's client size at the current scale, and the outer sizes around it.
 void ComputeWindowSizes() {
     int width = largeWindow ? 512 : 256;
     int height = largeWindow ? 2 * kScreenLines : kScreenLines;
@@ -151,6 +131,54 @@ void ComputeWindowSizes() {
     outerHeight = rect.bottom - rect.top;
 }
 
+// The picture named on the command line, or chosen in the Open dialog when there is none, as
+// the current picture; the window title names it. On failure shows the loader's message
+// (nothing for a cancelled dialog) and returns false.
+bool LoadStartPicture() {
+    // Every name the loader reads in a mode of its own: the save extensions and the paint
+    // programs' first, then the MSX2+ names and the digit rule's other names (.S05, .GE5 ...).
+    static const char kOpenPatterns[] =
+        "*.sc5;*.sc6;*.sc7;*.sc8;*.sca;*.scc;*.sr5;*.sr7;*.sr8;*.srs"
+        ";*.scb;*.s10;*.s11;*.s12;*.sra;*.src;*.??5;*.??6;*.??7;*.??8";
+    const char* tail = CommandLineTail(GetCommandLineA());
+    char name[kFileNameCapacity];
+    int32_t messageId = IDS_FILE_NOT_FOUND;
+    switch (PictureNameFromTail(tail, name)) {
+        case kArgumentNone:
+            if (ShowOpenDialog(nullptr, name, IDS_BSAVE_FILTER, kOpenPatterns, nullptr) < 0) {
+                return false;  // cancelled: no message
+            }
+            break;
+        case kArgumentName:
+            break;
+        case kArgumentTooLong:
+            // The caption names what was asked for, as far as the title holds it.
+            BuildWindowTitle(tail[0] == '"' ? tail + 1 : tail, windowTitle);
+            name[0] = '\0';
+            break;
+    }
+    if (name[0] != '\0') {
+        BuildWindowTitle(name, windowTitle);
+        switch (LoadScreenFileNamed(name, &picture)) {
+            case kLoadOk:
+                return true;
+            case kLoadCannotOpen:
+                messageId = IDS_FILE_NOT_FOUND;
+                break;
+            case kLoadNotBsave:
+                messageId = IDS_NOT_BSAVE;
+                break;
+        }
+    }
+    char text[256];
+    if (LoadStringA(moduleHandle, messageId, text, sizeof text) > 0) {
+        MessageBoxA(nullptr, text, windowTitle, MB_OK | MB_ICONERROR);
+    }
+    return false;
+}
+
+}  // namespace
+
 void ApplyWindowSize(HWND window) {
     ComputeWindowSizes();
     if (!IsZoomed(window) && !IsIconic(window)) {
@@ -163,32 +191,24 @@ void ApplyWindowSize(HWND window) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     moduleHandle = GetModuleHandleA(nullptr);
-    processHeap = GetProcessHeap();
     largeWindow = 0;
     resizePending = 0;
 
-    // The loader has shown its message (or the Open dialog was cancelled): no window at all.
-    LoadResult loaded = LoadScreenFile(CommandLineTail(GetCommandLineA()));
-    if (loaded != kLoadOk) {
-        int32_t messageId = LoadResultStringId(loaded);
-        char text[256];
-        if (messageId != 0 && LoadStringA(moduleHandle, messageId, text, sizeof text) > 0) {
-            MessageBoxA(nullptr, text, windowTitle, MB_OK | MB_ICONERROR);
-        }
-        ExitProcess(0);
-    }
+    // Without a picture there is no window at all (the message, if any, has been shown).
+    if (!LoadStartPicture()) ExitProcess(0);
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     GetStartupInfoA(&startup);
     int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
 
-    if (!RegisterWindowClass(kMainClass, MainWndProc, COLOR_BTNFACE + 1) ||        // 16
-        !RegisterWindowClass(kPaneClass, PaneWndProc, COLOR_APPWORKSPACE + 1)) {   // 13
+    if (!RegisterWindowClass(kMainClass, MainWndProc, COLOR_BTNFACE + 1) ||
+        !RegisterWindowClass(kPaneClass, PaneWndProc, COLOR_APPWORKSPACE + 1)) {
         ExitProcess(0);
     }
     ComputeWindowSizes();
-    BuildDisplayBitmap();
+    displayBitmap = BuildDisplayBitmap(picture);
+    menuNeedsRefresh = true;
 
     HMENU menu = LoadMenuA(moduleHandle, MAKEINTRESOURCEA(IDM_POPUP));
     popupMenu = menu != nullptr ? GetSubMenu(menu, 0) : nullptr;

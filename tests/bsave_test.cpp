@@ -1,5 +1,5 @@
-// BSAVE loading: command lines, extensions, headers, run-length bodies, mode detection and the
-// companion palette file.
+// BSAVE loading: extensions, headers, run-length bodies, mode detection and the companion
+// palette file.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,30 +7,14 @@
 #include <string>
 
 #include "image/bsave.h"
-#include "image/vram.h"
+#include "image/picture.h"
 #include "palette/palette.h"
+#include "shell/startup.h"
 #include "tests/test_support.h"
 
 namespace {
 
 Bytes Repeat(uint8_t value, size_t count) { return Bytes(count, value); }
-
-TEST(CommandLineTail, SkipsTheProgramNameAndItsBlanks) {
-    const struct {
-        const char* line;
-        const char* tail;
-    } kCases[] = {
-        {"vramoria.exe a.sc5", "a.sc5"},
-        {"vramoria.exe    a.sc5 b", "a.sc5 b"},
-        {"\"C:\\Program Files\\v.exe\" \"my pic.sc5\" x", "\"my pic.sc5\" x"},
-        {"\"C:\\v.exe\"a.sc5", "a.sc5"},
-        {"vramoria.exe", ""},
-        {"vramoria.exe \ta.sc5", "\ta.sc5"},  // tabs are not skipped
-        {"\"unterminated name", ""},
-        {"", ""},
-    };
-    for (const auto& c : kCases) EXPECT_STREQ(CommandLineTail(c.line), c.tail) << c.line;
-}
 
 TEST(ExtensionOffset, FollowsTheLastDotAfterTheLastSeparator) {
     const struct {
@@ -134,218 +118,240 @@ TEST(LoadBsaveBytes, BadFilesAreRefusedAndChangeNothing) {
         {"compressed start not 0", {0xFD, 0x01, 0x00, 0x02, 0x00, 0x00, 0x00, 0x03, 0x41}},
         {"compressed body shorter than announced", {0xFD, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0x03, 0x41}},
     };
-    ResetState();
-    ASSERT_EQ(LoadBsaveBytes(PlainBsave(0, 3, {9, 8, 7, 6}).data(), 11), kLoadOk);
-    uint8_t* data = vramImage.data;
+    Picture picture;
+    ASSERT_EQ(LoadBsaveBytes(PlainBsave(0, 3, {9, 8, 7, 6}).data(), 11, &picture), kLoadOk);
+    const uint8_t* data = picture.data.data();
     for (const auto& c : kBadFiles) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(LoadBsaveBytes(c.file.data(), c.file.size()), kLoadNotBsave);
-        EXPECT_EQ(vramImage.data, data);
-        EXPECT_EQ(vramImage.dataSize, 4);
-        EXPECT_EQ(vramImage.data[0], 9);
-        EXPECT_EQ(loadedHeader.endAddress, 3);
+        EXPECT_EQ(LoadBsaveBytes(c.file.data(), c.file.size(), &picture), kLoadNotBsave);
+        EXPECT_EQ(picture.data.data(), data);
+        EXPECT_EQ(picture.dataSize, 4);
+        EXPECT_EQ(picture.data[0], 9);
+        EXPECT_EQ(picture.loadedHeader.endAddress, 3);
     }
-    ResetState();
 }
 
 TEST(LoadBsaveBytes, PlainBodyFromItsStartAddress) {
-    ResetState();
+    Picture picture;
     Bytes body(0x100);
     for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<uint8_t>(i + 1);
     Bytes file = PlainBsave(0x0100, 0x01FF, body);
-    ASSERT_EQ(LoadBsaveBytes(file.data(), file.size()), kLoadOk);
-    EXPECT_EQ(vramImage.dataSize, 0x200);
-    EXPECT_EQ(vramImage.imageSize, 0x200);
-    for (int a = 0; a < 0x100; ++a) ASSERT_EQ(vramImage.data[a], 0) << a;
-    for (int a = 0x100; a < 0x200; ++a) ASSERT_EQ(vramImage.data[a], static_cast<uint8_t>(a - 0xFF)) << a;
-    EXPECT_EQ(loadedHeader.type, kBsavePlain);
-    EXPECT_EQ(loadedHeader.startAddress, 0x100);
-    ResetState();
+    ASSERT_EQ(LoadBsaveBytes(file.data(), file.size(), &picture), kLoadOk);
+    EXPECT_EQ(picture.dataSize, 0x200);
+    EXPECT_EQ(picture.imageSize, 0x200);
+    for (int a = 0; a < 0x100; ++a) ASSERT_EQ(picture.data[a], 0) << a;
+    for (int a = 0x100; a < 0x200; ++a) ASSERT_EQ(picture.data[a], static_cast<uint8_t>(a - 0xFF)) << a;
+    EXPECT_EQ(picture.loadedHeader.type, kBsavePlain);
+    EXPECT_EQ(picture.loadedHeader.startAddress, 0x100);
 }
 
 TEST(LoadBsaveBytes, ShortPlainBodyLeavesZerosAndTrailingBytesAreIgnored) {
-    ResetState();
+    Picture picture;
     Bytes shortFile = PlainBsave(0, 0x769F, {1, 2, 3});
-    ASSERT_EQ(LoadBsaveBytes(shortFile.data(), shortFile.size()), kLoadOk);
-    EXPECT_EQ(vramImage.dataSize, 30368);
-    EXPECT_EQ(vramImage.data[2], 3);
-    EXPECT_EQ(vramImage.data[3], 0);
+    ASSERT_EQ(LoadBsaveBytes(shortFile.data(), shortFile.size(), &picture), kLoadOk);
+    EXPECT_EQ(picture.dataSize, 30368);
+    EXPECT_EQ(picture.data[2], 3);
+    EXPECT_EQ(picture.data[3], 0);
 
     Bytes longFile = PlainBsave(0, 3, {1, 2, 3, 4, 5, 6, 7});
-    ASSERT_EQ(LoadBsaveBytes(longFile.data(), longFile.size()), kLoadOk);
-    EXPECT_EQ(vramImage.dataSize, 4);
-    EXPECT_EQ(vramImage.data[4], 0);
-    ResetState();
+    ASSERT_EQ(LoadBsaveBytes(longFile.data(), longFile.size(), &picture), kLoadOk);
+    EXPECT_EQ(picture.dataSize, 4);
+    EXPECT_EQ(picture.data[4], 0);
 }
 
 TEST(LoadBsaveBytes, FullAddressSpaceAndEmptyFiles) {
-    ResetState();
+    Picture picture;
     Bytes full = PlainBsave(0, 0xFFFF, Bytes(0x10000, 0x5A));
-    ASSERT_EQ(LoadBsaveBytes(full.data(), full.size()), kLoadOk);
-    EXPECT_EQ(vramImage.dataSize, 65536);
-    EXPECT_EQ(vramImage.imageSize, 54272);
-    EXPECT_EQ(vramImage.data[0xFFFF], 0x5A);
+    ASSERT_EQ(LoadBsaveBytes(full.data(), full.size(), &picture), kLoadOk);
+    EXPECT_EQ(picture.dataSize, 65536);
+    EXPECT_EQ(picture.imageSize, 54272);
+    EXPECT_EQ(picture.data[0xFFFF], 0x5A);
 
-    ASSERT_EQ(LoadBsaveBytes(nullptr, 0), kLoadOk);
-    EXPECT_EQ(vramImage.dataSize, 0);
-    EXPECT_EQ(vramImage.imageSize, 0);
-    EXPECT_EQ(vramImage.capacity, 27136);
-    EXPECT_EQ(loadedHeader.type, 0);
-    ResetState();
+    ASSERT_EQ(LoadBsaveBytes(nullptr, 0, &picture), kLoadOk);
+    EXPECT_EQ(picture.dataSize, 0);
+    EXPECT_EQ(picture.imageSize, 0);
+    EXPECT_EQ(static_cast<int32_t>(picture.data.size()), 27136);
+    EXPECT_EQ(picture.loadedHeader.type, 0);
 }
 
 TEST(LoadBsaveBytes, CompressedBodies) {
-    ResetState();
+    Picture picture;
     Bytes file = CompressedBsave({0x03, 0x41, 0x00, 0x05, 0x42});
-    ASSERT_EQ(LoadBsaveBytes(file.data(), file.size()), kLoadOk);
-    EXPECT_EQ(vramImage.dataSize, 8);
-    EXPECT_EQ(vramImage.imageSize, 0xD400);  // not recomputed from dataSize
-    EXPECT_EQ(vramImage.capacity, 65536);
-    EXPECT_EQ(vramImage.data[7], 0x42);
-    EXPECT_EQ(vramImage.data[8], 0);
-    EXPECT_EQ(loadedHeader.type, kBsaveCompressed);
+    ASSERT_EQ(LoadBsaveBytes(file.data(), file.size(), &picture), kLoadOk);
+    EXPECT_EQ(picture.dataSize, 8);
+    EXPECT_EQ(picture.imageSize, 0xD400);  // not recomputed from dataSize
+    EXPECT_EQ(static_cast<int32_t>(picture.data.size()), 65536);
+    EXPECT_EQ(picture.data[7], 0x42);
+    EXPECT_EQ(picture.data[8], 0);
+    EXPECT_EQ(picture.loadedHeader.type, kBsaveCompressed);
 
     Bytes empty = CompressedBsave({});
-    ASSERT_EQ(LoadBsaveBytes(empty.data(), empty.size()), kLoadOk);
-    EXPECT_EQ(vramImage.dataSize, 0);
-    EXPECT_EQ(vramImage.imageSize, 54272);
+    ASSERT_EQ(LoadBsaveBytes(empty.data(), empty.size(), &picture), kLoadOk);
+    EXPECT_EQ(picture.dataSize, 0);
+    EXPECT_EQ(picture.imageSize, 54272);
 
     // Bytes after the announced body are ignored.
     Bytes trailing = CompressedBsave({0x02, 0x33});
     trailing.insert(trailing.end(), {0x05, 0x44});
-    ASSERT_EQ(LoadBsaveBytes(trailing.data(), trailing.size()), kLoadOk);
-    EXPECT_EQ(vramImage.dataSize, 2);
-    ResetState();
+    ASSERT_EQ(LoadBsaveBytes(trailing.data(), trailing.size(), &picture), kLoadOk);
+    EXPECT_EQ(picture.dataSize, 2);
 }
 
 struct DetectCase {
     const char* extension;
     int32_t dataSize;
     int32_t mode;
+    const char* companion;  // the palette file's extension, or nullptr
 };
 
 TEST(DetectScreenMode, ExtensionRulesThenTheSizeRule) {
     const DetectCase kCases[] = {
-        {"sc5", 0, kScreen5},      {"SC5", 99999, kScreen5}, {"ge5", 0, kScreen5},
-        {"sc6", 0, kScreen6},      {"sr6", 0, kScreen6},     {"sc7", 0, kScreen7},
-        {"Sc8", 0, kScreen8},      {"sr8", 0, kScreen8},     {"SCA", 0, kScreen10},
-        {"sca", 0, kScreen10},     {"srs", 0, kScreen12},    {"SCC", 0, kScreen12},
-        {"sc55", 40000, kScreen7}, {"s5", 100, kScreen5},    {"", 32768, kScreen5},
-        {"", 32769, kScreen7},     {"bin", 64160, kScreen7}, {"s12", 54272, kScreen7},
-        {"scb", 100, kScreen5},    {"5sc", 100, kScreen5},   {"sr9", 40000, kScreen7},
+        {"sc5", 0, kScreen5, nullptr},      {"SC5", 99999, kScreen5, nullptr},
+        {"ge5", 0, kScreen5, nullptr},      {"sc6", 0, kScreen6, nullptr},
+        {"sr6", 0, kScreen6, nullptr},      {"sc7", 0, kScreen7, nullptr},
+        {"Sc8", 0, kScreen8, nullptr},      {"sr8", 0, kScreen8, nullptr},
+        {"SCA", 0, kScreen10, nullptr},     {"sca", 0, kScreen10, nullptr},
+        {"srs", 0, kScreen12, nullptr},     {"SCC", 0, kScreen12, nullptr},
+        {"sc55", 40000, kScreen7, nullptr}, {"s5", 100, kScreen5, nullptr},
+        {"", 32768, kScreen5, nullptr},     {"", 32769, kScreen7, nullptr},
+        {"bin", 64160, kScreen7, nullptr},  {"5sc", 100, kScreen5, nullptr},
+        {"sr9", 40000, kScreen7, nullptr},  {"sr5", 40000, kScreen5, "pl5"},
+        {"SR7", 0, kScreen7, "pl7"},        {"sR5", 0, kScreen5, "pl5"},
+        // The MSX2+ names: plain dumps and the paint programs' compressed files.
+        {"scb", 100, kScreen10, nullptr},   {"S10", 40000, kScreen10, nullptr},
+        {"s11", 0, kScreen10, nullptr},     {"SRA", 52928, kScreen10, nullptr},
+        {"s12", 54272, kScreen12, nullptr}, {"Src", 0, kScreen12, nullptr},
+        {"s13", 54272, kScreen7, nullptr},  {"scd", 100, kScreen5, nullptr},
     };
     for (const DetectCase& c : kCases) {
         SCOPED_TRACE(c.extension);
-        ResetState();
-        char name[16];
-        std::snprintf(name, sizeof name, "%s", c.extension);
-        screenMode = -1;
-        DetectScreenMode(name, c.dataSize);
-        EXPECT_EQ(screenMode, c.mode);
-        EXPECT_EQ(paletteIndex, 0);  // only sr5/sr7 look for a palette file
+        const ModeByName detected = DetectScreenMode(c.extension, c.dataSize);
+        EXPECT_EQ(detected.screenMode, c.mode);
+        if (c.companion == nullptr) {
+            EXPECT_EQ(detected.companionExtension, nullptr);  // only sr5/sr7 bring a palette file
+        } else {
+            EXPECT_STREQ(detected.companionExtension, c.companion);
+        }
     }
-    ResetState();
 }
 
 class LoadScreenFileTest : public testing::Test {
 protected:
     void SetUp() override {
-        ResetState();
         dir = ScratchDir(testing::UnitTest::GetInstance()->current_test_info()->name());
     }
-    void TearDown() override { ResetState(); }
     std::string Path(const std::string& name) const { return dir + "/" + name; }
     std::string dir;
+    Picture picture;
 };
 
 TEST_F(LoadScreenFileTest, MissingFileIsRefusedWithTheTitleAsCaption) {
-    EXPECT_EQ(LoadScreenFileNamed(Path("missing.sc5").c_str()), kLoadCannotOpen);
-    EXPECT_STREQ(windowTitle, "missing.sc5 - Vramoria");
-    EXPECT_EQ(LoadResultStringId(kLoadCannotOpen), 3);
-    EXPECT_EQ(vramImage.data, nullptr);
+    EXPECT_EQ(LoadScreenFileNamed(Path("missing.sc5").c_str(), &picture), kLoadCannotOpen);
+    char title[kTitleCapacity];
+    BuildWindowTitle(Path("missing.sc5").c_str(), title);
+    EXPECT_STREQ(title, "missing.sc5 - Vramoria");
+    EXPECT_TRUE(picture.data.empty());
 }
 
 TEST_F(LoadScreenFileTest, AFolderIsRefused) {
-    EXPECT_EQ(LoadScreenFileNamed(dir.c_str()), kLoadCannotOpen);
+    EXPECT_EQ(LoadScreenFileNamed(dir.c_str(), &picture), kLoadCannotOpen);
 }
 
-TEST_F(LoadScreenFileTest, FiveByteFileIsNotBsave) {
+TEST_F(LoadScreenFileTest, FiveByteFileIsNotBsaveAndChangesNothing) {
+    WriteBytes(Path("good.sc7"), PlainBsave(0, 0xFA9F, Bytes(64160, 0x21)));
+    ASSERT_EQ(LoadScreenFileNamed(Path("good.sc7").c_str(), &picture), kLoadOk);
     WriteBytes(Path("five.sc5"), {0xFE, 0, 0, 0, 0});
-    EXPECT_EQ(LoadScreenFileNamed(Path("five.sc5").c_str()), kLoadNotBsave);
-    EXPECT_EQ(LoadResultStringId(kLoadNotBsave), 4);
-    EXPECT_STREQ(windowTitle, "five.sc5 - Vramoria");
+    EXPECT_EQ(LoadScreenFileNamed(Path("five.sc5").c_str(), &picture), kLoadNotBsave);
+    EXPECT_EQ(picture.screenMode, kScreen7);
+    EXPECT_EQ(picture.dataSize, 64160);
+    EXPECT_EQ(picture.paletteIndex, kPaletteInternal);
+    char title[kTitleCapacity];
+    BuildWindowTitle(Path("five.sc5").c_str(), title);
+    EXPECT_STREQ(title, "five.sc5 - Vramoria");
 }
 
 TEST_F(LoadScreenFileTest, NamesLongerThan259CharactersAreRefused) {
     std::string name = Path(std::string(300, 'a') + ".sc5");
     WriteBytes(Path("short.sc5"), PlainBsave(0, 0, {1}));
-    EXPECT_EQ(LoadScreenFileNamed(name.c_str()), kLoadCannotOpen);
-    EXPECT_EQ(LoadScreenFile(name.c_str()), kLoadCannotOpen);
-    EXPECT_LT(std::strlen(windowTitle), static_cast<size_t>(kTitleCapacity));
-    EXPECT_EQ(vramImage.data, nullptr);
+    EXPECT_EQ(LoadScreenFileNamed(name.c_str(), &picture), kLoadCannotOpen);
+    char argument[kFileNameCapacity];
+    EXPECT_EQ(PictureNameFromTail(name.c_str(), argument), kArgumentTooLong);
+    EXPECT_STREQ(argument, "");
+    char title[kTitleCapacity];
+    BuildWindowTitle(name.c_str(), title);
+    EXPECT_LT(std::strlen(title), static_cast<size_t>(kTitleCapacity));
+    EXPECT_TRUE(picture.data.empty());
 }
 
 TEST_F(LoadScreenFileTest, QuotedArgumentEndsAtItsQuoteUnquotedTakesTheRest) {
     WriteBytes(Path("my pic.sc7"), PlainBsave(0, 0xD3FF, Bytes(0xD400, 0x12)));
+    char name[kFileNameCapacity];
+    char title[kTitleCapacity];
     std::string quoted = "\"" + Path("my pic.sc7") + "\" --ignored words";
-    ASSERT_EQ(LoadScreenFile(quoted.c_str()), kLoadOk);
-    EXPECT_EQ(screenMode, kScreen7);
-    EXPECT_EQ(vramImage.dataSize, 0xD400);
-    EXPECT_STREQ(windowTitle, "my pic.sc7 - Vramoria");
+    ASSERT_EQ(PictureNameFromTail(quoted.c_str(), name), kArgumentName);
+    ASSERT_EQ(LoadScreenFileNamed(name, &picture), kLoadOk);
+    EXPECT_EQ(picture.screenMode, kScreen7);
+    EXPECT_EQ(picture.dataSize, 0xD400);
+    BuildWindowTitle(name, title);
+    EXPECT_STREQ(title, "my pic.sc7 - Vramoria");
 
-    ResetState();
-    ASSERT_EQ(LoadScreenFile(Path("my pic.sc7").c_str()), kLoadOk);  // blanks and all
-    EXPECT_EQ(LoadScreenFile((Path("my pic.sc7") + " extra").c_str()), kLoadCannotOpen);
+    Picture unquoted;
+    ASSERT_EQ(PictureNameFromTail(Path("my pic.sc7").c_str(), name), kArgumentName);
+    ASSERT_EQ(LoadScreenFileNamed(name, &unquoted), kLoadOk);  // blanks and all
+    ASSERT_EQ(PictureNameFromTail((Path("my pic.sc7") + " extra").c_str(), name), kArgumentName);
+    EXPECT_EQ(LoadScreenFileNamed(name, &unquoted), kLoadCannotOpen);
 }
 
-TEST_F(LoadScreenFileTest, EmptyArgumentWithoutADialogIsACancel) {
-    EXPECT_EQ(LoadScreenFile(""), kLoadCancelled);
-    EXPECT_EQ(LoadResultStringId(kLoadCancelled), 0);
+// An empty command line asks with the Open dialog: no name to load.
+TEST_F(LoadScreenFileTest, EmptyArgumentGivesNoName) {
+    char name[kFileNameCapacity] = "stale";
+    EXPECT_EQ(PictureNameFromTail("", name), kArgumentNone);
+    EXPECT_STREQ(name, "");
 }
 
 TEST_F(LoadScreenFileTest, SuccessResetsThePaletteState) {
-    filePaletteCount = 5;
-    paletteIndex = 7;
+    picture.filePaletteCount = 5;
+    picture.paletteIndex = 7;
     Bytes mona = PlainBsave(0, 0x769F, Bytes(30368, 0x11));
     WriteBytes(Path("a.sc5"), mona);
-    ASSERT_EQ(LoadScreenFileNamed(Path("a.sc5").c_str()), kLoadOk);
-    EXPECT_EQ(vramImage.dataSize, 30368);
-    EXPECT_EQ(screenMode, kScreen5);
-    EXPECT_EQ(paletteIndex, kPaletteInternal);
-    EXPECT_EQ(filePaletteCount, 0);
-    EXPECT_NE(GetPaletteSlot(kPaletteInternal), nullptr);
+    ASSERT_EQ(LoadScreenFileNamed(Path("a.sc5").c_str(), &picture), kLoadOk);
+    EXPECT_EQ(picture.dataSize, 30368);
+    EXPECT_EQ(picture.screenMode, kScreen5);
+    EXPECT_EQ(picture.paletteIndex, kPaletteInternal);
+    EXPECT_EQ(picture.filePaletteCount, 0);
+    EXPECT_NE(GetPaletteSlot(picture, kPaletteInternal), nullptr);
 }
 
 TEST_F(LoadScreenFileTest, PlainFileAboveZeroWithAnUnknownExtension) {
     WriteBytes(Path("pic.bin"), PlainBsave(0x1000, 0x7FFF, Bytes(0x7000, 0x77)));
-    ASSERT_EQ(LoadScreenFileNamed(Path("pic.bin").c_str()), kLoadOk);
-    EXPECT_EQ(vramImage.dataSize, 0x8000);
-    EXPECT_EQ(screenMode, kScreen5);  // exactly 32768 bytes is not more than 32768
-    EXPECT_EQ(vramImage.data[0x0FFF], 0);
-    EXPECT_EQ(vramImage.data[0x1000], 0x77);
+    ASSERT_EQ(LoadScreenFileNamed(Path("pic.bin").c_str(), &picture), kLoadOk);
+    EXPECT_EQ(picture.dataSize, 0x8000);
+    EXPECT_EQ(picture.screenMode, kScreen5);  // exactly 32768 bytes is not more than 32768
+    EXPECT_EQ(picture.data[0x0FFF], 0);
+    EXPECT_EQ(picture.data[0x1000], 0x77);
 
     WriteBytes(Path("big.bin"), PlainBsave(0, 0xFA9F, Bytes(64160, 0x01)));
-    ASSERT_EQ(LoadScreenFileNamed(Path("big.bin").c_str()), kLoadOk);
-    EXPECT_EQ(vramImage.dataSize, 64160);
-    EXPECT_EQ(screenMode, kScreen7);
+    ASSERT_EQ(LoadScreenFileNamed(Path("big.bin").c_str(), &picture), kLoadOk);
+    EXPECT_EQ(picture.dataSize, 64160);
+    EXPECT_EQ(picture.screenMode, kScreen7);
 }
 
 TEST_F(LoadScreenFileTest, DotInAFolderNameIsNoExtension) {
     std::string folder = Path("dir.sc8");
     std::filesystem::create_directories(folder);
     WriteBytes(folder + "/pic", PlainBsave(0, 0x00FF, Bytes(0x100, 1)));
-    ASSERT_EQ(LoadScreenFileNamed((folder + "/pic").c_str()), kLoadOk);
-    EXPECT_EQ(screenMode, kScreen5);  // the size rule, not SCREEN 8
+    ASSERT_EQ(LoadScreenFileNamed((folder + "/pic").c_str(), &picture), kLoadOk);
+    EXPECT_EQ(picture.screenMode, kScreen5);  // the size rule, not SCREEN 8
 }
 
+// An empty picture has no palette table: the internal slot falls back to the standard palette.
 TEST_F(LoadScreenFileTest, EmptyFileIsAnEmptyPicture) {
     WriteBytes(Path("empty.sc7"), {});
-    ASSERT_EQ(LoadScreenFileNamed(Path("empty.sc7").c_str()), kLoadOk);
-    EXPECT_EQ(vramImage.dataSize, 0);
-    EXPECT_EQ(screenMode, kScreen7);
-    EXPECT_EQ(paletteIndex, kPaletteInternal);
-    EXPECT_EQ(CurrentPalette(), &kStandardPalette);  // first use falls back
-    EXPECT_EQ(paletteIndex, kPaletteStandard);
+    ASSERT_EQ(LoadScreenFileNamed(Path("empty.sc7").c_str(), &picture), kLoadOk);
+    EXPECT_EQ(picture.dataSize, 0);
+    EXPECT_EQ(picture.screenMode, kScreen7);
+    EXPECT_EQ(picture.paletteIndex, kPaletteStandard);
+    EXPECT_EQ(&CurrentPalette(picture), &kStandardPalette);
 }
 
 Bytes ThreePalettes() {
@@ -367,34 +373,44 @@ TEST_F(LoadScreenFileTest, CompanionPaletteOfSr5AndSr7) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.picture);
-        ResetState();
+        Picture loaded;
         WriteBytes(Path(c.picture), CompressedBsave({0x05, 0x11}));
         WriteBytes(Path(c.palette), ThreePalettes());
-        ASSERT_EQ(LoadScreenFileNamed(Path(c.picture).c_str()), kLoadOk);
-        EXPECT_EQ(screenMode, c.mode);
-        EXPECT_EQ(paletteIndex, 2);
-        EXPECT_EQ(filePaletteCount, 3);
-        EXPECT_EQ(filePalettes[2].bytes[31], 95);
+        ASSERT_EQ(LoadScreenFileNamed(Path(c.picture).c_str(), &loaded), kLoadOk);
+        EXPECT_EQ(loaded.screenMode, c.mode);
+        EXPECT_EQ(loaded.paletteIndex, 2);
+        EXPECT_EQ(loaded.filePaletteCount, 3);
+        EXPECT_EQ(loaded.filePalettes[2].bytes[31], 95);
     }
 }
 
+// A compressed picture of `runs` times 256 bytes of 0x11.
+Bytes CompressedRuns(int runs) {
+    Bytes body;
+    for (int i = 0; i < runs; ++i) body.insert(body.end(), {0x00, 0x00, 0x11});
+    return CompressedBsave(body);
+}
+
+// Pictures that reach their palette table (30464 bytes past 0x76A0, 64256 past 0xFAA0), so that
+// the internal slot is there to keep.
 TEST_F(LoadScreenFileTest, Sr5WithoutPaletteFileKeepsTheInternalSlot) {
-    WriteBytes(Path("lone.sr5"), CompressedBsave({0x05, 0x11}));
+    WriteBytes(Path("lone.sr5"), CompressedRuns(119));
     WriteBytes(Path("lone.pl7"), ThreePalettes());  // the wrong companion
-    ASSERT_EQ(LoadScreenFileNamed(Path("lone.sr5").c_str()), kLoadOk);
-    EXPECT_EQ(paletteIndex, kPaletteInternal);
-    EXPECT_EQ(filePaletteCount, 0);
+    ASSERT_EQ(LoadScreenFileNamed(Path("lone.sr5").c_str(), &picture), kLoadOk);
+    EXPECT_EQ(picture.paletteIndex, kPaletteInternal);
+    EXPECT_EQ(picture.filePaletteCount, 0);
 }
 
 TEST_F(LoadScreenFileTest, Sr8AndSrsBringNoPaletteFile) {
     for (const char* name : {"e.sr8", "e.srs"}) {
-        ResetState();
-        WriteBytes(Path(name), CompressedBsave({0x05, 0x11}));
+        Picture loaded;
+        WriteBytes(Path(name), CompressedRuns(251));
         WriteBytes(Path("e.pl5"), ThreePalettes());
         WriteBytes(Path("e.pl8"), ThreePalettes());
-        ASSERT_EQ(LoadScreenFileNamed(Path(name).c_str()), kLoadOk);
-        EXPECT_EQ(paletteIndex, kPaletteInternal) << name;
-        EXPECT_EQ(screenMode, std::string(name) == "e.sr8" ? kScreen8 : kScreen12);
+        ASSERT_EQ(LoadScreenFileNamed(Path(name).c_str(), &loaded), kLoadOk);
+        EXPECT_EQ(loaded.paletteIndex, kPaletteInternal) << name;
+        EXPECT_EQ(loaded.filePaletteCount, 0) << name;
+        EXPECT_EQ(loaded.screenMode, std::string(name) == "e.sr8" ? kScreen8 : kScreen12);
     }
 }
 

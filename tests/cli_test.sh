@@ -68,7 +68,7 @@ if [ -d "$pictures" ]; then
   out=$("$tool" "$pictures/fusionc_mona.sc5" --info --json)
   check "mona: dataSize" 30368 "$(field dataSize <<<"$out")"
   out=$("$tool" "$pictures/msxgl_IMAGE01.s12" --info --json)
-  check "s12 by the size rule" '"SCREEN 7"' "$(field mode <<<"$out")"
+  check "s12 by its extension" '"SCREEN 12"' "$(field mode <<<"$out")"
   "$tool" "$pictures/fusionc_SAMPLE.pic" --info >/dev/null 2>&1; check "SAMPLE.pic refused" 1 "$?"
 else
   echo "skipped: $pictures is absent, real pictures not tested"

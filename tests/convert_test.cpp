@@ -10,24 +10,24 @@
 #include <string>
 
 #include "convert/convert.h"
-#include "image/vram.h"
+#include "image/picture.h"
 #include "palette/palette.h"
 #include "render/display.h"
 #include "tests/test_support.h"
 
 namespace {
 
-// A picture of dataSize bytes read in mode, with the standard palette selected.
-uint8_t* MakePicture(int32_t mode, int32_t dataSize) {
-    ResetState();
-    uint8_t* data = AllocateVram(dataSize);
-    screenMode = mode;
-    paletteIndex = kPaletteStandard;
+// A fresh picture of dataSize bytes read in mode, with the standard palette selected.
+uint8_t* MakePicture(Picture* picture, int32_t mode, int32_t dataSize) {
+    *picture = Picture{};
+    uint8_t* data = AllocateVram(picture, dataSize);
+    picture->screenMode = mode;
+    picture->paletteIndex = kPaletteStandard;
     return data;
 }
 
-Bytes At(int32_t address, size_t count) {
-    return Bytes(vramImage.data + address, vramImage.data + address + count);
+Bytes At(const Picture& picture, int32_t address, size_t count) {
+    return Bytes(picture.data.begin() + address, picture.data.begin() + address + static_cast<ptrdiff_t>(count));
 }
 
 // Bitmap bytes of the source layout: 212 lines of 128 or 256 bytes.
@@ -74,7 +74,7 @@ Bytes MarkerTable() {
 struct ByteCase {
     const char* what;
     int32_t code;
-    int32_t mode;    // source screenMode
+    int32_t mode;    // source picture.screenMode
     Bytes in;
     Bytes out;
     int32_t scale;   // target address = source address * scale / 2
@@ -100,35 +100,36 @@ const ByteCase kByteCases[] = {
 // The example bytes at the first and the last position of the bitmap: line 0 stays line 0 and
 // line 211 stays line 211.
 TEST(ConvertScreenMode, GoldenBytesAtBothEndsOfTheBitmap) {
+    Picture picture;
     for (const ByteCase& c : kByteCases) {
         SCOPED_TRACE(c.what);
         int32_t bitmap = SourceBitmapBytes(c.mode);
-        uint8_t* data = MakePicture(c.mode, bitmap);
+        uint8_t* data = MakePicture(&picture, c.mode, bitmap);
         int32_t last = bitmap - static_cast<int32_t>(c.in.size());
         std::memcpy(data, c.in.data(), c.in.size());
         std::memcpy(data + last, c.in.data(), c.in.size());
-        ConvertScreenMode(c.code);
-        EXPECT_EQ(At(0, c.out.size()), c.out);
-        EXPECT_EQ(At(last * c.scale / 2, c.out.size()), c.out);
+        ConvertScreenMode(&picture, c.code);
+        EXPECT_EQ(At(picture, 0, c.out.size()), c.out);
+        EXPECT_EQ(At(picture, last * c.scale / 2, c.out.size()), c.out);
     }
-    ResetState();
 }
 
 // Every byte value at once through the codes whose table is independent of the palette: the
 // whole 256-entry mapping, pixel by pixel.
 TEST(ConvertScreenMode, EveryByteValueOfThePaletteFreeCodes) {
+    Picture picture;
     for (int32_t code : {1, 3, 5, 6, 10, 11}) {
         SCOPED_TRACE(code);
         int32_t mode = code == 1 || code == 3 || code == 6 ? kScreen5
                        : code == 5                         ? kScreen6
                        : code == 10                        ? kScreen7
                                                            : kScreen12;
-        uint8_t* data = MakePicture(mode, SourceBitmapBytes(mode));
+        uint8_t* data = MakePicture(&picture, mode, SourceBitmapBytes(mode));
         for (int s = 0; s < 256; ++s) data[s] = static_cast<uint8_t>(s);
-        ConvertScreenMode(code);
+        ConvertScreenMode(&picture, code);
         for (int s = 0; s < 256; ++s) {
             int hi = s >> 4, lo = s & 15;
-            const uint8_t* d = vramImage.data;
+            const uint8_t* d = picture.data.data();
             switch (code) {
                 case 1:
                     ASSERT_EQ(d[2 * s] >> 4, hi);
@@ -167,7 +168,6 @@ TEST(ConvertScreenMode, EveryByteValueOfThePaletteFreeCodes) {
             }
         }
     }
-    ResetState();
 }
 
 struct EffectCase {
@@ -213,36 +213,37 @@ const EffectCase kEffectCases[] = {
 };
 
 TEST(ConvertScreenMode, StoreAndPaletteEffectsOfEachCode) {
+    Picture picture;
     const Bytes marker = MarkerTable();
     for (const EffectCase& c : kEffectCases) {
         SCOPED_TRACE("code " + std::to_string(c.code) + " from " + std::to_string(c.before) + " bytes");
-        uint8_t* data = MakePicture(c.mode, c.before);
+        uint8_t* data = MakePicture(&picture, c.mode, c.before);
         int32_t sourceTable = PaletteTableAddress(c.mode);
         bool hasTable = c.before >= sourceTable + kPaletteTableBytes;
         if (hasTable) std::memcpy(data + sourceTable, marker.data(), marker.size());
-        ConvertScreenMode(c.code);
-        EXPECT_EQ(vramImage.dataSize, c.dataSize);
-        EXPECT_EQ(vramImage.imageSize, c.imageSize);
-        EXPECT_EQ(vramImage.data != data, c.newBuffer);
-        EXPECT_EQ(paletteIndex, c.paletteIndex);
-        EXPECT_EQ(screenMode, c.modeAfter);
-        EXPECT_GE(vramImage.capacity, vramImage.dataSize);
+        ConvertScreenMode(&picture, c.code);
+        EXPECT_EQ(picture.dataSize, c.dataSize);
+        EXPECT_EQ(picture.imageSize, c.imageSize);
+        EXPECT_EQ(picture.data.data() != data, c.newBuffer);
+        EXPECT_EQ(picture.paletteIndex, c.paletteIndex);
+        EXPECT_EQ(picture.screenMode, c.modeAfter);
+        EXPECT_GE(static_cast<int32_t>(picture.data.size()), picture.dataSize);
         if (c.tableAt >= 0) {
-            EXPECT_EQ(At(c.tableAt, kPaletteTableBytes), c.computed ? kScreen6ToScreen5Standard : marker);
+            EXPECT_EQ(At(picture, c.tableAt, kPaletteTableBytes), c.computed ? kScreen6ToScreen5Standard : marker);
         }
         if (c.dataSize == 64160 && c.newBuffer) {
             // A fresh 256-bytes-per-line buffer: zero from 0xD400 on, apart from the table.
-            for (int32_t a = kLargeBitmapBytes; a < vramImage.capacity; ++a) {
+            for (int32_t a = kLargeBitmapBytes; a < static_cast<int32_t>(picture.data.size()); ++a) {
                 if (a >= 0xFA80 && a < 0xFAA0) continue;
-                ASSERT_EQ(vramImage.data[a], 0) << a;
+                ASSERT_EQ(picture.data[a], 0) << a;
             }
         }
     }
-    ResetState();
 }
 
 // The codes that read a palette, with the picture's own palette table selected.
 TEST(ConvertScreenMode, PaletteCodesUseTheInternalPalette) {
+    Picture picture;
     const MsxPalette six = SixColourPalette();
     struct Case {
         int32_t code;
@@ -261,131 +262,131 @@ TEST(ConvertScreenMode, PaletteCodesUseTheInternalPalette) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
-        uint8_t* data = MakePicture(c.mode, c.dataSize);
+        uint8_t* data = MakePicture(&picture, c.mode, c.dataSize);
         std::memcpy(data + PaletteTableAddress(c.mode), six.bytes, sizeof six.bytes);
         std::memcpy(data, c.in.data(), c.in.size());
-        paletteIndex = kPaletteInternal;
-        ConvertScreenMode(c.code);
-        EXPECT_EQ(At(0, c.out.size()), c.out);
-        EXPECT_EQ(paletteIndex, kPaletteInternal);
+        picture.paletteIndex = kPaletteInternal;
+        ConvertScreenMode(&picture, c.code);
+        EXPECT_EQ(At(picture, 0, c.out.size()), c.out);
+        EXPECT_EQ(picture.paletteIndex, kPaletteInternal);
         if (c.tableAt >= 0) {
-            EXPECT_EQ(At(c.tableAt, kPaletteTableBytes), kScreen6ToScreen5SixColour);
+            EXPECT_EQ(At(picture, c.tableAt, kPaletteTableBytes), kScreen6ToScreen5SixColour);
         }
     }
-    ResetState();
 }
 
 // The same palette as a file palette gives the same bytes as the internal one, and a selected
 // internal slot on a picture without a table falls back to the power-on palette.
 TEST(ConvertScreenMode, PaletteSlotsAndFallback) {
+    Picture picture;
     const MsxPalette six = SixColourPalette();
-    uint8_t* data = MakePicture(kScreen5, 27136);
+    uint8_t* data = MakePicture(&picture, kScreen5, 27136);
     data[0] = 0x50;
-    LoadPaletteBytes(six.bytes, sizeof six.bytes);  // selects slot 2
-    ConvertScreenMode(2);
-    EXPECT_EQ(At(0, 2), (Bytes{0x1C, 0xE0}));
-    EXPECT_EQ(paletteIndex, kPaletteFileFirst);
+    LoadPaletteBytes(&picture, six.bytes, sizeof six.bytes);  // selects slot 2
+    ConvertScreenMode(&picture, 2);
+    EXPECT_EQ(At(picture, 0, 2), (Bytes{0x1C, 0xE0}));
+    EXPECT_EQ(picture.paletteIndex, kPaletteFileFirst);
 
-    data = MakePicture(kScreen5, 30367);  // one byte short of a palette table
+    // The conversion reads the power-on palette; the command then moves the selection there.
+    data = MakePicture(&picture, kScreen5, 30367);  // one byte short of a palette table
     data[0] = 0x2F;
-    paletteIndex = kPaletteInternal;
-    ConvertScreenMode(2);
-    EXPECT_EQ(At(0, 2), (Bytes{0xC4, 0xFF}));
-    EXPECT_EQ(paletteIndex, kPaletteStandard);
+    picture.paletteIndex = kPaletteInternal;
+    ASSERT_TRUE(ConvertToMode(&picture, kScreen8));  // code 2
+    EXPECT_EQ(At(picture, 0, 2), (Bytes{0xC4, 0xFF}));
+    EXPECT_EQ(picture.paletteIndex, kPaletteStandard);
 
-    data = MakePicture(kScreen6, 100);
-    paletteIndex = kPaletteInternal;
-    ConvertScreenMode(9);
-    EXPECT_EQ(At(0x7680, kPaletteTableBytes), kScreen6ToScreen5Standard);
-    EXPECT_EQ(paletteIndex, kPaletteInternal);
-    ResetState();
+    data = MakePicture(&picture, kScreen6, 100);
+    picture.paletteIndex = kPaletteInternal;
+    ConvertScreenMode(&picture, 9);
+    EXPECT_EQ(At(picture, 0x7680, kPaletteTableBytes), kScreen6ToScreen5Standard);
+    EXPECT_EQ(picture.paletteIndex, kPaletteInternal);
 }
 
 // A grown buffer takes over the old bytes rounded up to 4, whatever lay past dataSize.
 TEST(ConvertScreenMode, GrowthCopiesRoundedUpToFourBytes) {
+    Picture picture;
     // Code 9: 101 bytes -> bytes 0..103 survive, 104 on are zero.
-    uint8_t* data = MakePicture(kScreen6, 101);
+    uint8_t* data = MakePicture(&picture, kScreen6, 101);
     data[100] = 0x11;
     data[103] = 0xAB;
     data[104] = 0xCD;
-    ConvertScreenMode(9);
-    EXPECT_NE(vramImage.data, data);
-    EXPECT_EQ(vramImage.dataSize, 30368);
-    EXPECT_EQ(At(100, 5), (Bytes{0x11, 0, 0, 0xAB, 0}));
+    ConvertScreenMode(&picture, 9);
+    EXPECT_NE(picture.data.data(), data);
+    EXPECT_EQ(picture.dataSize, 30368);
+    EXPECT_EQ(At(picture, 100, 5), (Bytes{0x11, 0, 0, 0xAB, 0}));
 
     // Code 7 with a file palette whose colour 0 is white: every byte from the rounded copy's
     // end to 0xD400 becomes entry 0, white averaged with itself (0xFF).
     MsxPalette whiteZero = kStandardPalette;
     whiteZero.bytes[0] = 0x77;
     whiteZero.bytes[1] = 0x07;
-    data = MakePicture(kScreen7, 101);
+    data = MakePicture(&picture, kScreen7, 101);
     data[103] = 0x0F;  // colours 0 (white here) and 15 (white): 0xFF
     data[104] = 0x2F;  // not copied: becomes entry 0 too
-    LoadPaletteBytes(whiteZero.bytes, sizeof whiteZero.bytes);
-    ConvertScreenMode(7);
-    EXPECT_EQ(vramImage.dataSize, 54272);
-    EXPECT_EQ(vramImage.capacity, 54272);
-    for (int32_t a = 0; a < kLargeBitmapBytes; ++a) ASSERT_EQ(vramImage.data[a], 0xFF) << a;
+    LoadPaletteBytes(&picture, whiteZero.bytes, sizeof whiteZero.bytes);
+    ConvertScreenMode(&picture, 7);
+    EXPECT_EQ(picture.dataSize, 54272);
+    EXPECT_EQ(static_cast<int32_t>(picture.data.size()), 54272);
+    for (int32_t a = 0; a < kLargeBitmapBytes; ++a) ASSERT_EQ(picture.data[a], 0xFF) << a;
 
     // Code 7 from a 27136-byte picture with the power-on palette: the lower 106 lines are zero
     // bytes mapped through entry 0, black.
-    data = MakePicture(kScreen7, 27136);
+    data = MakePicture(&picture, kScreen7, 27136);
     std::memset(data, 0xFF, 27136);
-    ConvertScreenMode(7);
-    EXPECT_EQ(vramImage.data[27135], 0xFF);  // white with white
-    EXPECT_EQ(vramImage.data[27136], 0x00);
-    EXPECT_EQ(vramImage.data[54271], 0x00);
-    ResetState();
+    ConvertScreenMode(&picture, 7);
+    EXPECT_EQ(picture.data[27135], 0xFF);  // white with white
+    EXPECT_EQ(picture.data[27136], 0x00);
+    EXPECT_EQ(picture.data[54271], 0x00);
 }
 
 TEST(ConvertScreenMode, OddImageSizeForCodeTen) {
+    Picture picture;
     // The last picture byte pairs with the zero byte after it.
-    uint8_t* data = MakePicture(kScreen7, 27137);
+    uint8_t* data = MakePicture(&picture, kScreen7, 27137);
     std::memset(data, 0xFF, 27137);
-    ConvertScreenMode(10);
-    EXPECT_EQ(vramImage.dataSize, 27136);
-    EXPECT_EQ(vramImage.data[13567], 0xFF);
-    EXPECT_EQ(vramImage.data[13568], 0xF0);  // pixels 3, 3 of 0xFF, then 0, 0
-    EXPECT_EQ(vramImage.data[13569], 0x00);
+    ConvertScreenMode(&picture, 10);
+    EXPECT_EQ(picture.dataSize, 27136);
+    EXPECT_EQ(picture.data[13567], 0xFF);
+    EXPECT_EQ(picture.data[13568], 0xF0);  // pixels 3, 3 of 0xFF, then 0, 0
+    EXPECT_EQ(picture.data[13569], 0x00);
 
     // A one-byte picture gives one byte, made with whatever the buffer holds after it.
-    data = MakePicture(kScreen7, 1);
+    data = MakePicture(&picture, kScreen7, 1);
     data[0] = 0x5A;
     data[1] = 0xC3;
     data[2] = 0xFF;
-    ConvertScreenMode(10);
-    EXPECT_EQ(At(0, 2), (Bytes{0x63, 0x00}));
-    ResetState();
+    ConvertScreenMode(&picture, 10);
+    EXPECT_EQ(At(picture, 0, 2), (Bytes{0x63, 0x00}));
 }
 
 TEST(ConvertScreenMode, InPlaceCodesStayInsideTheirRange) {
+    Picture picture;
     // Code 6 touches only the 27136 bitmap bytes.
-    uint8_t* data = MakePicture(kScreen5, 30368);
+    uint8_t* data = MakePicture(&picture, kScreen5, 30368);
     std::memset(data, 0x7A, 30368);
-    ConvertScreenMode(6);
-    EXPECT_EQ(vramImage.data, data);
+    ConvertScreenMode(&picture, 6);
+    EXPECT_EQ(picture.data.data(), data);
     EXPECT_EQ(data[0], 0xFA);
     EXPECT_EQ(data[27135], 0xFA);
     EXPECT_EQ(data[27136], 0x7A);
     EXPECT_EQ(data[30367], 0x7A);
 
     // Code 11 clears imageSize bytes rounded up to 4: 101 -> 104.
-    data = MakePicture(kScreen12, 101);
+    data = MakePicture(&picture, kScreen12, 101);
     std::memset(data, 0xFF, 200);
-    ConvertScreenMode(11);
+    ConvertScreenMode(&picture, 11);
     EXPECT_EQ(data[103], 0xF7);
     EXPECT_EQ(data[104], 0xFF);
-    ResetState();
 }
 
 TEST(ConvertScreenMode, ExpansionReadsTheWholeSourceBitmap) {
+    Picture picture;
     // dataSize 100, but the 27136 bitmap bytes are all read: the buffer holds them.
-    uint8_t* data = MakePicture(kScreen5, 100);
+    uint8_t* data = MakePicture(&picture, kScreen5, 100);
     data[27135] = 0x1F;
-    ConvertScreenMode(1);
-    EXPECT_EQ(At(54270, 2), (Bytes{0x11, 0xFF}));
-    EXPECT_EQ(vramImage.dataSize, 54272);
-    ResetState();
+    ConvertScreenMode(&picture, 1);
+    EXPECT_EQ(At(picture, 54270, 2), (Bytes{0x11, 0xFF}));
+    EXPECT_EQ(picture.dataSize, 54272);
 }
 
 // The offered codes: rows are source modes, columns targets (0 = not offered).
@@ -400,75 +401,72 @@ const int32_t kOffered[kScreenModeCount][kScreenModeCount] = {
 };
 
 // A picture with every byte value and its palette table, so that every code has work to do.
-void MakeBusyPicture(int32_t mode) {
+void MakeBusyPicture(Picture* picture, int32_t mode) {
     int32_t size = mode <= kScreen6 ? 30368 : 64160;
-    uint8_t* data = MakePicture(mode, size);
+    uint8_t* data = MakePicture(picture, mode, size);
     for (int32_t a = 0; a < size; ++a) data[a] = static_cast<uint8_t>(a * 7 + (a >> 8));
-    paletteIndex = kPaletteInternal;
+    picture->paletteIndex = kPaletteInternal;
 }
 
 TEST(ConvertToMode, EverySourceAndTarget) {
     for (int32_t source = 0; source < kScreenModeCount; ++source) {
         for (int32_t target = 0; target < kScreenModeCount; ++target) {
-            SCOPED_TRACE(std::string(kScreenModes[source].name) + " to " + kScreenModes[target].name);
+            SCOPED_TRACE(std::string(ScreenModeOf(source).name) + " to " + ScreenModeOf(target).name);
             int32_t code = kOffered[source][target];
+            EXPECT_EQ(ConversionCode(source, target), code);
             // What the code does on its own, for comparison.
-            Bytes expected;
-            int32_t expectedSize = 0, expectedIndex = 0;
+            Picture alone;
             if (code != 0) {
-                MakeBusyPicture(source);
-                ConvertScreenMode(code);
-                expected = At(0, static_cast<size_t>(vramImage.dataSize));
-                expectedSize = vramImage.dataSize;
-                expectedIndex = paletteIndex;
+                MakeBusyPicture(&alone, source);
+                ConvertScreenMode(&alone, code);
             }
-            MakeBusyPicture(source);
-            RebuildDisplayBitmap();
-            EXPECT_EQ(conversionTable, ConversionTableForMode(source));
-            const uint8_t* before = vramImage.data;
-            Bytes original = At(0, static_cast<size_t>(vramImage.dataSize));
-            const uint8_t* bitmapBefore = displayBitmap;
-            bool converted = ConvertToMode(target);
+            Picture picture;
+            MakeBusyPicture(&picture, source);
+            const Picture original = picture;
+            bool converted = ConvertToMode(&picture, target);
             EXPECT_EQ(converted, code != 0);
             if (code == 0) {
-                // Nothing at all: no conversion, no rebuild.
-                EXPECT_EQ(screenMode, source);
-                EXPECT_EQ(vramImage.data, before);
-                EXPECT_EQ(At(0, original.size()), original);
-                EXPECT_EQ(displayBitmap, bitmapBefore);
+                // Nothing at all.
+                EXPECT_EQ(picture.screenMode, source);
+                EXPECT_EQ(picture.dataSize, original.dataSize);
+                EXPECT_EQ(picture.data, original.data);
+                EXPECT_EQ(picture.paletteIndex, original.paletteIndex);
                 continue;
             }
-            EXPECT_EQ(screenMode, target);
-            EXPECT_EQ(vramImage.dataSize, expectedSize);
-            EXPECT_EQ(At(0, static_cast<size_t>(vramImage.dataSize)), expected);
-            EXPECT_EQ(paletteIndex, expectedIndex);
-            // Rebuilt for the new mode, whose conversions the table now offers.
-            EXPECT_EQ(conversionTable, ConversionTableForMode(target));
-            EXPECT_EQ(DisplayBitmapWidth(), kScreenModes[target].width);
+            EXPECT_EQ(picture.screenMode, target);
+            EXPECT_EQ(picture.dataSize, alone.dataSize);
+            EXPECT_EQ(At(picture, 0, static_cast<size_t>(picture.dataSize)),
+                      At(alone, 0, static_cast<size_t>(alone.dataSize)));
+            // The selection survives where the target mode still has the table, else falls back.
+            EXPECT_EQ(picture.paletteIndex,
+                      PaletteTablePresent(picture) ? kPaletteInternal : kPaletteStandard);
+            // The rebuilt display shows the new mode.
+            EXPECT_EQ(BuildDisplayBitmap(picture).Width(), ScreenModeOf(target).width);
         }
     }
-    EXPECT_FALSE(ConvertToMode(-1));
-    EXPECT_FALSE(ConvertToMode(kScreenModeCount));
-    ResetState();
+    Picture picture;
+    MakeBusyPicture(&picture, kScreen5);
+    EXPECT_FALSE(ConvertToMode(&picture, -1));
+    EXPECT_FALSE(ConvertToMode(&picture, kScreenModeCount));
+    EXPECT_EQ(ConversionCode(kScreen5, -1), 0);
+    EXPECT_EQ(ConversionCode(kScreen5, kScreenModeCount), 0);
 }
 
 // Two commands in a row: SCREEN 5 -> 7 -> 8 gives what the chain of 6 -> 8 gives for the same
 // picture drawn in SCREEN 6, i.e. each conversion starts from the mode the last one left.
 TEST(ConvertToMode, ConversionsCompose) {
-    uint8_t* data = MakePicture(kScreen6, 27136);
+    Picture picture;
+    uint8_t* data = MakePicture(&picture, kScreen6, 27136);
     for (int32_t a = 0; a < 27136; ++a) data[a] = static_cast<uint8_t>(a);
-    RebuildDisplayBitmap();
-    ASSERT_TRUE(ConvertToMode(kScreen7));
-    ASSERT_TRUE(ConvertToMode(kScreen8));
-    Bytes twoSteps = At(0, kLargeBitmapBytes);
-    EXPECT_FALSE(ConvertToMode(kScreen5));  // SCREEN 8 offers nothing
+    ASSERT_TRUE(ConvertToMode(&picture, kScreen7));
+    ASSERT_TRUE(ConvertToMode(&picture, kScreen8));
+    Bytes twoSteps = At(picture, 0, kLargeBitmapBytes);
+    EXPECT_FALSE(ConvertToMode(&picture, kScreen5));  // SCREEN 8 offers nothing
 
-    data = MakePicture(kScreen6, 27136);
+    data = MakePicture(&picture, kScreen6, 27136);
     for (int32_t a = 0; a < 27136; ++a) data[a] = static_cast<uint8_t>(a);
-    RebuildDisplayBitmap();
-    ASSERT_TRUE(ConvertToMode(kScreen8));
-    EXPECT_EQ(At(0, kLargeBitmapBytes), twoSteps);
-    ResetState();
+    ASSERT_TRUE(ConvertToMode(&picture, kScreen8));
+    EXPECT_EQ(At(picture, 0, kLargeBitmapBytes), twoSteps);
 }
 
 }  // namespace

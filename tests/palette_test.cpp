@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "image/vram.h"
+#include "image/picture.h"
 #include "palette/palette.h"
 #include "tests/test_support.h"
 
@@ -18,7 +18,7 @@ const uint32_t kStandardRgb[16] = {
 
 TEST(PaletteToRgbQuads, StandardPaletteColours) {
     uint8_t quads[64];
-    PaletteToRgbQuads(&kStandardPalette, quads);
+    PaletteToRgbQuads(kStandardPalette, quads);
     for (int n = 0; n < 16; ++n) {
         uint32_t rgb = static_cast<uint32_t>(quads[4 * n + 2]) << 16 | quads[4 * n + 1] << 8 | quads[4 * n];
         EXPECT_EQ(rgb, kStandardRgb[n]) << "colour " << n;
@@ -34,7 +34,7 @@ TEST(PaletteToRgbQuads, IgnoresTheUnusedBitsAndKeepsChannelsApart) {
     p.bytes[5] = 0x03;  // colour 2: green 3 only
     p.bytes[6] = 0x05;  // colour 3: blue 5 only
     uint8_t q[64];
-    PaletteToRgbQuads(&p, q);
+    PaletteToRgbQuads(p, q);
     EXPECT_EQ(q[0], 0xFF);  // blue
     EXPECT_EQ(q[1], 0x00);  // green
     EXPECT_EQ(q[2], 0xFF);  // red
@@ -52,71 +52,83 @@ TEST(LevelTable, IsNotTheEvenlySpacedScale) {
 
 struct PaletteFileCase {
     size_t bytes;
+    PaletteFileResult result;
     int32_t count;
 };
 
-TEST(LoadPaletteFile, CountsWholePalettesUpToEight) {
-    const PaletteFileCase kCases[] = {{96, 3}, {300, 8}, {256, 8}, {40, 1}, {31, 0}, {0, 0}, {32, 1}};
+TEST(OpenPaletteFile, CountsWholePalettesUpToEight) {
+    const PaletteFileCase kCases[] = {
+        {96, kPaletteFileLoaded, 3},   {300, kPaletteFileLoaded, 8}, {256, kPaletteFileLoaded, 8},
+        {40, kPaletteFileLoaded, 1},   {32, kPaletteFileLoaded, 1},
+        {31, kPaletteFileTooShort, 0}, {0, kPaletteFileTooShort, 0},
+    };
     std::string dir = ScratchDir("palette-files");
     for (const PaletteFileCase& c : kCases) {
         SCOPED_TRACE(c.bytes);
-        ResetState();
-        AllocateVram(0);
+        Picture picture;
+        AllocateVram(&picture, 0);
         Bytes file(c.bytes);
         for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<uint8_t>(i * 7);
         std::string path = dir + "/p" + std::to_string(c.bytes) + ".pl5";
         WriteBytes(path, file);
-        ASSERT_TRUE(LoadPaletteFile(path.c_str()));
-        EXPECT_EQ(paletteIndex, kPaletteFileFirst);
-        EXPECT_EQ(filePaletteCount, c.count);
+        ASSERT_EQ(OpenPaletteFile(&picture, path.c_str()), c.result);
+        EXPECT_EQ(picture.paletteIndex, c.count > 0 ? kPaletteFileFirst : kPaletteStandard);
+        EXPECT_EQ(picture.filePaletteCount, c.count);
         for (int32_t slot = kPaletteFileFirst; slot < kPaletteSlotCount; ++slot) {
             bool available = slot - kPaletteFileFirst < c.count;
-            EXPECT_EQ(GetPaletteSlot(slot) != nullptr, available) << "slot " << slot;
+            EXPECT_EQ(GetPaletteSlot(picture, slot) != nullptr, available) << "slot " << slot;
         }
         if (c.count > 0) {
-            EXPECT_EQ(GetPaletteSlot(2)->bytes[5], 35);
+            EXPECT_EQ(GetPaletteSlot(picture, 2)->bytes[5], 35);
         }
     }
-    ResetState();
 }
 
-TEST(LoadPaletteFile, ShortFileFallsBackToStandardNotInternal) {
-    ResetState();
-    AllocateVram(30368);  // SCREEN 5 with a palette table: the internal slot is available
-    std::string path = ScratchDir("short-palette") + "/s.pl5";
-    WriteBytes(path, Bytes(10, 0x77));
-    ASSERT_TRUE(LoadPaletteFile(path.c_str()));
-    EXPECT_EQ(paletteIndex, 2);
-    EXPECT_EQ(CurrentPalette(), &kStandardPalette);
-    EXPECT_EQ(paletteIndex, kPaletteStandard);
-    ResetState();
+// A file shorter than one palette is no palette file: the palettes loaded before and the
+// selection stay.
+TEST(OpenPaletteFile, ShortFileChangesNothing) {
+    Picture picture;
+    AllocateVram(&picture, 30368);  // SCREEN 5 with a palette table: the internal slot is available
+    const Bytes two(64, 0x21);
+    ASSERT_TRUE(LoadPaletteBytes(&picture, two.data(), two.size()));
+    ASSERT_TRUE(SelectPaletteSlot(&picture, 3));
+    std::string dir = ScratchDir("short-palette");
+    for (size_t size : {0, 1, 10, 31}) {
+        SCOPED_TRACE(size);
+        const std::string path = dir + "/s" + std::to_string(size) + ".pl5";
+        WriteBytes(path, Bytes(size, 0x77));
+        EXPECT_EQ(OpenPaletteFile(&picture, path.c_str()), kPaletteFileTooShort);
+        EXPECT_FALSE(LoadPaletteBytes(&picture, Bytes(size, 0x77).data(), size));
+        EXPECT_EQ(picture.paletteIndex, 3);
+        EXPECT_EQ(picture.filePaletteCount, 2);
+        EXPECT_EQ(picture.filePalettes[1].bytes[0], 0x21);
+    }
 }
 
-TEST(LoadPaletteFile, MissingFileChangesNothing) {
-    ResetState();
-    AllocateVram(0);
-    filePaletteCount = 2;
-    paletteIndex = 3;
-    filePalettes[0].bytes[0] = 0x42;
-    EXPECT_FALSE(LoadPaletteFile((ScratchDir("missing-palette") + "/none.pl5").c_str()));
-    EXPECT_FALSE(LoadPaletteFile(ScratchDir("folder-palette").c_str()));
-    EXPECT_EQ(filePaletteCount, 2);
-    EXPECT_EQ(paletteIndex, 3);
-    EXPECT_EQ(filePalettes[0].bytes[0], 0x42);
-    ResetState();
+TEST(OpenPaletteFile, MissingFileChangesNothing) {
+    Picture picture;
+    AllocateVram(&picture, 0);
+    picture.filePaletteCount = 2;
+    picture.paletteIndex = 3;
+    picture.filePalettes[0].bytes[0] = 0x42;
+    EXPECT_EQ(OpenPaletteFile(&picture, (ScratchDir("missing-palette") + "/none.pl5").c_str()),
+              kPaletteFileCannotOpen);
+    EXPECT_EQ(OpenPaletteFile(&picture, ScratchDir("folder-palette").c_str()), kPaletteFileCannotOpen);
+    EXPECT_EQ(picture.filePaletteCount, 2);
+    EXPECT_EQ(picture.paletteIndex, 3);
+    EXPECT_EQ(picture.filePalettes[0].bytes[0], 0x42);
 }
 
 TEST(LoadPaletteBytes, ANewFileReplacesTheCountButNotTheOldBytes) {
-    ResetState();
+    Picture picture;
     Bytes eight(256, 0x11);
-    LoadPaletteBytes(eight.data(), eight.size());
+    LoadPaletteBytes(&picture, eight.data(), eight.size());
     Bytes one(32, 0x22);
-    LoadPaletteBytes(one.data(), one.size());
-    EXPECT_EQ(filePaletteCount, 1);
-    EXPECT_EQ(filePalettes[0].bytes[0], 0x22);
-    EXPECT_EQ(filePalettes[1].bytes[0], 0x11);  // kept, never used because of the count
-    EXPECT_EQ(GetPaletteSlot(3), nullptr);
-    ResetState();
+    LoadPaletteBytes(&picture, one.data(), one.size());
+    EXPECT_EQ(picture.filePaletteCount, 1);
+    EXPECT_EQ(picture.filePalettes[0].bytes[0], 0x22);
+    EXPECT_EQ(picture.filePalettes[1].bytes[0], 0x11);  // kept, never used because of the count
+    EXPECT_EQ(GetPaletteSlot(picture, 3), nullptr);
 }
 
 struct InternalCase {
@@ -133,45 +145,47 @@ TEST(GetPaletteSlot, InternalSlotIsAViewIntoVramAtTheModesAddress) {
     };
     for (const InternalCase& c : kCases) {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << " size " << c.dataSize);
-        ResetState();
-        AllocateVram(c.dataSize);
-        screenMode = c.mode;
-        const MsxPalette* p = GetPaletteSlot(kPaletteInternal);
+        Picture picture;
+        AllocateVram(&picture, c.dataSize);
+        picture.screenMode = c.mode;
+        const MsxPalette* p = GetPaletteSlot(picture, kPaletteInternal);
         if (c.address < 0) {
             EXPECT_EQ(p, nullptr);
-            EXPECT_FALSE(SelectPaletteSlot(kPaletteInternal));
+            EXPECT_FALSE(SelectPaletteSlot(&picture, kPaletteInternal));
+            EXPECT_EQ(picture.paletteIndex, kPaletteStandard);
         } else {
-            EXPECT_EQ(reinterpret_cast<const uint8_t*>(p), vramImage.data + c.address);
-            EXPECT_TRUE(SelectPaletteSlot(kPaletteInternal));
+            EXPECT_EQ(reinterpret_cast<const uint8_t*>(p), picture.data.data() + c.address);
+            EXPECT_TRUE(SelectPaletteSlot(&picture, kPaletteInternal));
+            EXPECT_EQ(picture.paletteIndex, kPaletteInternal);
         }
     }
-    ResetState();
 }
 
-TEST(CurrentPalette, FallsBackToStandardAndRemembersIt) {
-    ResetState();
-    AllocateVram(100);
-    paletteIndex = kPaletteInternal;
-    EXPECT_EQ(CurrentPalette(), &kStandardPalette);
-    EXPECT_EQ(paletteIndex, kPaletteStandard);
-    paletteIndex = 9;  // file palette 7 of none
-    EXPECT_EQ(CurrentPalette(), &kStandardPalette);
-    EXPECT_EQ(paletteIndex, kPaletteStandard);
-    EXPECT_EQ(GetPaletteSlot(-1), nullptr);
-    EXPECT_EQ(GetPaletteSlot(10), nullptr);
-    ResetState();
+// CurrentPalette reads; ApplyPaletteFallback is what moves an unavailable selection.
+TEST(CurrentPalette, ShowsStandardForAnUnavailableSlotAndTheFallbackRemembersIt) {
+    Picture picture;
+    AllocateVram(&picture, 100);
+    for (int32_t slot : {static_cast<int32_t>(kPaletteInternal), 9}) {  // 9: file palette 7 of none
+        SCOPED_TRACE(slot);
+        picture.paletteIndex = slot;
+        EXPECT_EQ(&CurrentPalette(picture), &kStandardPalette);
+        EXPECT_EQ(picture.paletteIndex, slot);
+        ApplyPaletteFallback(&picture);
+        EXPECT_EQ(picture.paletteIndex, kPaletteStandard);
+    }
+    EXPECT_EQ(GetPaletteSlot(picture, -1), nullptr);
+    EXPECT_EQ(GetPaletteSlot(picture, 10), nullptr);
 }
 
 TEST(SelectPaletteSlot, UnavailableSlotIsIgnored) {
-    ResetState();
-    AllocateVram(0);
+    Picture picture;
+    AllocateVram(&picture, 0);
     Bytes three(96, 1);
-    LoadPaletteBytes(three.data(), three.size());
-    EXPECT_TRUE(SelectPaletteSlot(4));
-    EXPECT_FALSE(SelectPaletteSlot(5));  // the key 3 with three palettes loaded
-    EXPECT_EQ(paletteIndex, 4);
-    EXPECT_TRUE(SelectPaletteSlot(kPaletteStandard));
-    ResetState();
+    LoadPaletteBytes(&picture, three.data(), three.size());
+    EXPECT_TRUE(SelectPaletteSlot(&picture, 4));
+    EXPECT_FALSE(SelectPaletteSlot(&picture, 5));  // the key 3 with three palettes loaded
+    EXPECT_EQ(picture.paletteIndex, 4);
+    EXPECT_TRUE(SelectPaletteSlot(&picture, kPaletteStandard));
 }
 
 }  // namespace

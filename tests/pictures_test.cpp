@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "image/bsave.h"
-#include "image/vram.h"
+#include "image/picture.h"
 #include "palette/palette.h"
+#include "shell/startup.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -17,14 +18,13 @@ struct PictureCase {
     bool internalPalette;
 };
 
-// Sizes follow from the headers (end address + 1); modes from the extension, or from the size
-// rule for extensions that name none (.s12, 54272 bytes > 32768: SCREEN 7).
+// Sizes follow from the headers (end address + 1); modes from the extension (.s12: SCREEN 12).
 const PictureCase kPictures[] = {
     {"msxgl_IMAGE01.sc5", kLoadOk, kScreen5, 27136, false},
     {"msxgl_IMAGE01.sc6", kLoadOk, kScreen6, 27136, false},
     {"msxgl_IMAGE01.sc7", kLoadOk, kScreen7, 54272, false},
     {"msxgl_IMAGE01.sc8", kLoadOk, kScreen8, 54272, false},
-    {"msxgl_IMAGE01.s12", kLoadOk, kScreen7, 54272, false},
+    {"msxgl_IMAGE01.s12", kLoadOk, kScreen12, 54272, false},
     {"msxgl_PALETTE.sc5", kLoadOk, kScreen5, 27136, false},
     {"msxgl_data_cust.sc5", kLoadOk, kScreen5, 24576, false},
     {"msxgl_data_pal24.sc5", kLoadOk, kScreen5, 24576, false},
@@ -40,52 +40,52 @@ TEST(RealPictures, LoadOrAreRefusedAsExpected) {
     if (dir.empty()) GTEST_SKIP() << "../shared/pictures is absent: real pictures not tested";
     for (const PictureCase& c : kPictures) {
         SCOPED_TRACE(c.name);
-        ResetState();
+        Picture picture;
         std::string path = dir + "/" + c.name;
         ASSERT_TRUE(FileExists(path));
-        ASSERT_EQ(LoadScreenFileNamed(path.c_str()), c.result);
-        EXPECT_EQ(windowTitle, std::string(c.name) + " - Vramoria");
+        ASSERT_EQ(LoadScreenFileNamed(path.c_str(), &picture), c.result);
+        char title[kTitleCapacity];
+        BuildWindowTitle(path.c_str(), title);
+        EXPECT_EQ(title, std::string(c.name) + " - Vramoria");
         if (c.result != kLoadOk) continue;
-        EXPECT_EQ(screenMode, c.mode);
-        EXPECT_EQ(vramImage.dataSize, c.dataSize);
-        EXPECT_EQ(GetPaletteSlot(kPaletteInternal) != nullptr, c.internalPalette);
+        EXPECT_EQ(picture.screenMode, c.mode);
+        EXPECT_EQ(picture.dataSize, c.dataSize);
+        EXPECT_EQ(GetPaletteSlot(picture, kPaletteInternal) != nullptr, c.internalPalette);
+        EXPECT_EQ(picture.paletteIndex, c.internalPalette ? kPaletteInternal : kPaletteStandard);
     }
-    ResetState();
 }
 
 TEST(RealPictures, HeaderOnlyFileIsAZeroPicture) {
     std::string dir = SharedPictures();
     if (dir.empty()) GTEST_SKIP() << "../shared/pictures is absent: real pictures not tested";
-    ResetState();
-    ASSERT_EQ(LoadScreenFileNamed((dir + "/msxgl_data00_rlep.sc5").c_str()), kLoadOk);
-    for (int32_t a = 0; a < vramImage.dataSize; ++a) ASSERT_EQ(vramImage.data[a], 0) << a;
-    ResetState();
+    Picture picture;
+    ASSERT_EQ(LoadScreenFileNamed((dir + "/msxgl_data00_rlep.sc5").c_str(), &picture), kLoadOk);
+    for (int32_t a = 0; a < picture.dataSize; ++a) ASSERT_EQ(picture.data[a], 0) << a;
 }
 
 TEST(RealPictures, MonaCarriesItsOwnPalette) {
     std::string dir = SharedPictures();
     if (dir.empty()) GTEST_SKIP() << "../shared/pictures is absent: real pictures not tested";
-    ResetState();
+    Picture picture;
     std::string path = dir + "/fusionc_mona.sc5";
-    ASSERT_EQ(LoadScreenFileNamed(path.c_str()), kLoadOk);
+    ASSERT_EQ(LoadScreenFileNamed(path.c_str(), &picture), kLoadOk);
     Bytes file = ReadBytes(path);
-    const MsxPalette* internal = CurrentPalette();
-    EXPECT_EQ(paletteIndex, kPaletteInternal);
+    const MsxPalette& internal = CurrentPalette(picture);
+    EXPECT_EQ(picture.paletteIndex, kPaletteInternal);
     // The table is the file's last 32 bytes (VRAM 0x7680..0x769F).
-    EXPECT_TRUE(std::equal(internal->bytes, internal->bytes + 32, file.end() - 32));
-    ResetState();
+    EXPECT_TRUE(std::equal(internal.bytes, internal.bytes + 32, file.end() - 32));
 }
 
 TEST(RealPictures, PletterDataReadAsAPaletteFileGivesEightPalettes) {
     std::string dir = SharedPictures();
     if (dir.empty()) GTEST_SKIP() << "../shared/pictures is absent: real pictures not tested";
-    ResetState();
-    AllocateVram(0);
+    Picture picture;
+    AllocateVram(&picture, 0);
     // Not a palette file, but nothing in a headerless palette file can tell: 4215 bytes are read
     // up to 256, eight palettes.
-    ASSERT_TRUE(LoadPaletteFile((dir + "/msxgl_data01_pletter.pl5").c_str()));
-    EXPECT_EQ(filePaletteCount, 8);
-    ResetState();
+    ASSERT_EQ(OpenPaletteFile(&picture, (dir + "/msxgl_data01_pletter.pl5").c_str()),
+              kPaletteFileLoaded);
+    EXPECT_EQ(picture.filePaletteCount, 8);
 }
 
 }  // namespace

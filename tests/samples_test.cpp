@@ -4,7 +4,7 @@
 #include <string>
 
 #include "image/bsave.h"
-#include "image/vram.h"
+#include "image/picture.h"
 #include "palette/palette.h"
 #include "tests/test_support.h"
 #include "tools/bsave_runs.h"
@@ -68,28 +68,27 @@ TEST(Samples, LoadInTheirModesWithTheirPalettes) {
     if (!FileExists(dir + "/testcard.sc5")) GTEST_SKIP() << dir << " has no samples (cross build)";
     for (const SampleCase& c : kSamples) {
         SCOPED_TRACE(c.name);
-        ResetState();
-        ASSERT_EQ(LoadScreenFileNamed((dir + "/" + c.name).c_str()), kLoadOk);
-        EXPECT_EQ(screenMode, c.mode);
-        EXPECT_EQ(vramImage.dataSize, c.dataSize);
-        EXPECT_EQ(paletteIndex, c.paletteIndex);
-        EXPECT_EQ(filePaletteCount, c.filePalettes);
+        Picture picture;
+        ASSERT_EQ(LoadScreenFileNamed((dir + "/" + c.name).c_str(), &picture), kLoadOk);
+        EXPECT_EQ(picture.screenMode, c.mode);
+        EXPECT_EQ(picture.dataSize, c.dataSize);
+        EXPECT_EQ(picture.paletteIndex, c.paletteIndex);
+        EXPECT_EQ(picture.filePaletteCount, c.filePalettes);
     }
-    ResetState();
 }
 
 // The compressed card decodes to exactly the plain one.
 TEST(Samples, CompressedCardEqualsThePlainOne) {
     const std::string dir = VRAMORIA_SAMPLES;
     if (!FileExists(dir + "/testcard.sc5")) GTEST_SKIP() << dir << " has no samples (cross build)";
-    ResetState();
-    ASSERT_EQ(LoadScreenFileNamed((dir + "/testcard.sc5").c_str()), kLoadOk);
-    Bytes plain(vramImage.data, vramImage.data + vramImage.dataSize);
-    ASSERT_EQ(LoadScreenFileNamed((dir + "/testcard.sr5").c_str()), kLoadOk);
-    Bytes decoded(vramImage.data, vramImage.data + vramImage.dataSize);
-    EXPECT_EQ(plain, decoded);
+    Picture plain;
+    ASSERT_EQ(LoadScreenFileNamed((dir + "/testcard.sc5").c_str(), &plain), kLoadOk);
+    Picture compressed;
+    ASSERT_EQ(LoadScreenFileNamed((dir + "/testcard.sr5").c_str(), &compressed), kLoadOk);
+    ASSERT_EQ(plain.dataSize, compressed.dataSize);
+    EXPECT_TRUE(std::equal(plain.data.begin(), plain.data.begin() + plain.dataSize,
+                           compressed.data.begin()));
     EXPECT_LT(ReadBytes(dir + "/testcard.sr5").size(), ReadBytes(dir + "/testcard.sc5").size() / 2);
-    ResetState();
 }
 
 }  // namespace

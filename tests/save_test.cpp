@@ -14,7 +14,7 @@
 
 #include "convert/convert.h"
 #include "image/bsave.h"
-#include "image/vram.h"
+#include "image/picture.h"
 #include "palette/palette.h"
 #include "platform/platform.h"
 #include "render/display.h"
@@ -22,9 +22,9 @@
 
 namespace {
 
-Bytes SaveImage() {
-    Bytes out(static_cast<size_t>(BsaveFileSize(screenMode)), 0xEE);
-    int32_t n = BuildBsaveImage(out.data());
+Bytes SaveImage(const Picture& picture) {
+    Bytes out(static_cast<size_t>(BsaveFileSize(picture.screenMode)), 0xEE);
+    int32_t n = BuildBsaveImage(picture, out.data());
     EXPECT_EQ(n, static_cast<int32_t>(out.size()));
     return out;
 }
@@ -53,15 +53,15 @@ const LayoutCase kLayouts[] = {
 TEST(BuildBsaveImage, SizesAndLayoutPerMode) {
     for (const LayoutCase& c : kLayouts) {
         for (int32_t dataSize : {100, 101, 30368, 0x10000}) {
-            SCOPED_TRACE(std::string(kScreenModes[c.mode].name) + ", " + std::to_string(dataSize));
-            ResetState();
-            uint8_t* data = AllocateVram(dataSize);
+            SCOPED_TRACE(std::string(ScreenModeOf(c.mode).name) + ", " + std::to_string(dataSize));
+            Picture picture;
+            uint8_t* data = AllocateVram(&picture, dataSize);
             // Every byte the buffer holds is non-zero, even past dataSize: only min(dataSize, L)
             // rounded up to 4 may reach the file.
-            for (int32_t a = 0; a < vramImage.capacity; ++a) data[a] = static_cast<uint8_t>(a % 251 + 1);
-            screenMode = c.mode;
-            paletteIndex = kPaletteStandard;
-            Bytes file = SaveImage();
+            for (int32_t a = 0; a < static_cast<int32_t>(picture.data.size()); ++a) data[a] = static_cast<uint8_t>(a % 251 + 1);
+            picture.screenMode = c.mode;
+            picture.paletteIndex = kPaletteStandard;
+            Bytes file = SaveImage(picture);
             const int32_t L = c.fileSize - 39;
             ASSERT_EQ(BsaveFileSize(c.mode), c.fileSize);
             ASSERT_EQ(static_cast<int32_t>(file.size()), c.fileSize);
@@ -72,70 +72,64 @@ TEST(BuildBsaveImage, SizesAndLayoutPerMode) {
             EXPECT_EQ(Slice(file, 7 + static_cast<size_t>(L), 32), PaletteBytes(kStandardPalette));
         }
     }
-    ResetState();
 }
 
 // The palette table carries whichever palette is selected.
 TEST(BuildBsaveImage, EachPaletteSlot) {
-    ResetState();
-    uint8_t* data = AllocateVram(30368);
-    screenMode = kScreen5;
+    Picture picture;
+    uint8_t* data = AllocateVram(&picture, 30368);
+    picture.screenMode = kScreen5;
     for (int i = 0; i < 32; ++i) data[0x7680 + i] = static_cast<uint8_t>(0x40 + i);
     Bytes internal(data + 0x7680, data + 0x76A0);
     Bytes file(8 * 32);
     for (size_t i = 0; i < file.size(); ++i) file[i] = static_cast<uint8_t>(i * 3);
-    LoadPaletteBytes(file.data(), file.size());
+    LoadPaletteBytes(&picture, file.data(), file.size());
     for (int32_t slot = 0; slot < kPaletteSlotCount; ++slot) {
         SCOPED_TRACE(slot);
-        paletteIndex = slot;
+        picture.paletteIndex = slot;
         Bytes expected = slot == kPaletteStandard   ? PaletteBytes(kStandardPalette)
                          : slot == kPaletteInternal ? internal
                                                     : Slice(file, 32 * static_cast<size_t>(slot - 2), 32);
-        EXPECT_EQ(Slice(SaveImage(), 7 + 0x7680, 32), expected);
+        EXPECT_EQ(Slice(SaveImage(picture), 7 + 0x7680, 32), expected);
     }
-    // An unavailable slot falls back to the power-on palette, and the fallback is remembered.
-    LoadPaletteBytes(file.data(), 64);
-    paletteIndex = 5;
-    EXPECT_EQ(Slice(SaveImage(), 7 + 0x7680, 32), PaletteBytes(kStandardPalette));
-    EXPECT_EQ(paletteIndex, kPaletteStandard);
-    ResetState();
+    // An unavailable slot saves the power-on palette.
+    LoadPaletteBytes(&picture, file.data(), 64);
+    picture.paletteIndex = 5;
+    EXPECT_EQ(Slice(SaveImage(picture), 7 + 0x7680, 32), PaletteBytes(kStandardPalette));
 }
 
 TEST(BuildBsaveImage, LongScreen5PictureDropsWhatLiesPastThePaletteTable) {
     // BSAVE of VRAM 0x0000..0x7FFF: 0x76A0.. dropped, 0x7680.. the current palette.
     Bytes body(0x8000);
     for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<uint8_t>(i * 13 + 5);
-    ResetState();
-    ASSERT_EQ(LoadBsaveBytes(PlainBsave(0, 0x7FFF, body).data(), body.size() + 7), kLoadOk);
-    screenMode = kScreen5;
-    paletteIndex = kPaletteStandard;
-    Bytes file = SaveImage();
+    Picture picture;
+    ASSERT_EQ(LoadBsaveBytes(PlainBsave(0, 0x7FFF, body).data(), body.size() + 7, &picture), kLoadOk);
+    picture.screenMode = kScreen5;
+    picture.paletteIndex = kPaletteStandard;
+    Bytes file = SaveImage(picture);
     EXPECT_EQ(Slice(file, 7, 0x7680), Slice(body, 0, 0x7680));
     EXPECT_EQ(Slice(file, 7 + 0x7680, 32), PaletteBytes(kStandardPalette));
-    ResetState();
 }
 
 // What BASIC's BSAVE "PIC.SC5",0,&H769F,S writes comes back byte for byte with the internal
 // palette, apart from the execution address, which is always written as 0.
 TEST(BuildBsaveImage, LoadThenSaveWithTheInternalPaletteReturnsTheBytes) {
     for (const LayoutCase& c : kLayouts) {
-        SCOPED_TRACE(kScreenModes[c.mode].name);
+        SCOPED_TRACE(ScreenModeOf(c.mode).name);
         const int32_t L = c.fileSize - 39;
         Bytes body(static_cast<size_t>(L + 32));
         for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<uint8_t>(i * 7 + (i >> 9));
         Bytes original = PlainBsave(0, static_cast<uint16_t>(L + 31), body);
         original[5] = 0x34;  // an execution address
         original[6] = 0x12;
-        ResetState();
-        ASSERT_EQ(LoadBsaveBytes(original.data(), original.size()), kLoadOk);
-        screenMode = c.mode;
-        paletteIndex = kPaletteInternal;
-        Bytes saved = SaveImage();
+        Picture picture;
+        ASSERT_EQ(LoadBsaveBytes(original.data(), original.size(), &picture), kLoadOk);
+        picture.screenMode = c.mode;
+        picture.paletteIndex = kPaletteInternal;
+        Bytes saved = SaveImage(picture);
         original[5] = original[6] = 0;
         EXPECT_EQ(saved, original);
-        EXPECT_EQ(paletteIndex, kPaletteInternal);
     }
-    ResetState();
 }
 
 // After SCREEN 5 -> 7 the save is a SCREEN 7 file: its extension and its 64167-byte layout.
@@ -144,13 +138,12 @@ TEST(SaveScreenFileTo, ConversionThenSaveWritesTheTargetLayout) {
     Bytes body(30368);
     for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<uint8_t>(i * 5);
     WriteBytes(dir + "/pic.sc5", PlainBsave(0, 0x769F, body));
-    ResetState();
-    ASSERT_EQ(LoadScreenFileNamed((dir + "/pic.sc5").c_str()), kLoadOk);
-    RebuildDisplayBitmap();
-    ASSERT_TRUE(ConvertToMode(kScreen7));
-    EXPECT_STREQ(kScreenModes[screenMode].saveExtension, "sc7");
-    std::string out = dir + "/pic." + kScreenModes[screenMode].saveExtension;
-    ASSERT_EQ(SaveScreenFileTo(out.c_str(), nullptr, 0), kWriteOk);
+    Picture picture;
+    ASSERT_EQ(LoadScreenFileNamed((dir + "/pic.sc5").c_str(), &picture), kLoadOk);
+    ASSERT_TRUE(ConvertToMode(&picture, kScreen7));
+    EXPECT_STREQ(ScreenModeOf(picture.screenMode).saveExtension, "sc7");
+    std::string out = dir + "/pic." + ScreenModeOf(picture.screenMode).saveExtension;
+    ASSERT_EQ(SaveScreenFileTo(picture, out.c_str(), nullptr, 0), kWriteOk);
     Bytes saved = ReadBytes(out);
     ASSERT_EQ(saved.size(), 64167u);
     EXPECT_EQ(Slice(saved, 0, 7), (Bytes{0xFE, 0, 0, 0x9F, 0xFA, 0, 0}));
@@ -160,52 +153,49 @@ TEST(SaveScreenFileTo, ConversionThenSaveWritesTheTargetLayout) {
     EXPECT_EQ(Slice(saved, 7 + 0xFA80, 32), Slice(body, 0x7680, 32));
 
     // Loaded back it is a SCREEN 7 picture with the same bytes.
-    Bytes vram(vramImage.data, vramImage.data + 0xFA80);
-    ResetState();
-    ASSERT_EQ(LoadScreenFileNamed(out.c_str()), kLoadOk);
-    EXPECT_EQ(screenMode, kScreen7);
-    EXPECT_EQ(vramImage.dataSize, 64160);
-    EXPECT_EQ(Bytes(vramImage.data, vramImage.data + 0xFA80), vram);
-    ResetState();
+    Picture loaded;
+    ASSERT_EQ(LoadScreenFileNamed(out.c_str(), &loaded), kLoadOk);
+    EXPECT_EQ(loaded.screenMode, kScreen7);
+    EXPECT_EQ(loaded.dataSize, 64160);
+    EXPECT_EQ(Bytes(loaded.data.begin(), loaded.data.begin() + 0xFA80),
+              Bytes(picture.data.begin(), picture.data.begin() + 0xFA80));
 }
 
 TEST(SaveScreenFileTo, ReplacesAnExistingFileAndLeavesNoTemporaryFile) {
     std::string dir = ScratchDir("save-replace");
     std::string target = dir + "/out.sc5";
     WriteBytes(target, Bytes(100000, 0x55));
-    ResetState();
-    AllocateVram(27136);
-    screenMode = kScreen5;
-    ASSERT_EQ(SaveScreenFileTo(target.c_str(), nullptr, 0), kWriteOk);
-    EXPECT_EQ(ReadBytes(target), SaveImage());
+    Picture picture;
+    AllocateVram(&picture, 27136);
+    picture.screenMode = kScreen5;
+    ASSERT_EQ(SaveScreenFileTo(picture, target.c_str(), nullptr, 0), kWriteOk);
+    EXPECT_EQ(ReadBytes(target), SaveImage(picture));
     size_t entries = 0;
     for (const auto& e : std::filesystem::directory_iterator(dir)) {
         (void)e;
         ++entries;
     }
     EXPECT_EQ(entries, 1u);
-    ResetState();
 }
 
 TEST(SaveScreenFileTo, FailuresNameTheOperationAndTouchNothing) {
     std::string dir = ScratchDir("save-fail");
-    ResetState();
-    AllocateVram(27136);
-    screenMode = kScreen5;
+    Picture picture;
+    AllocateVram(&picture, 27136);
+    picture.screenMode = kScreen5;
     char reason[128] = "";
     // A folder that does not exist: no file can be created.
-    EXPECT_EQ(SaveScreenFileTo((dir + "/missing/out.sc5").c_str(), reason, sizeof reason),
+    EXPECT_EQ(SaveScreenFileTo(picture, (dir + "/missing/out.sc5").c_str(), reason, sizeof reason),
               kWriteCreateFailed);
     EXPECT_STREQ(WriteResultOperation(kWriteCreateFailed), "CreateFile");
     EXPECT_NE(reason[0], '\0');
     EXPECT_FALSE(FileExists(dir + "/missing"));
     // A folder where the file should go is left as it is.
     std::filesystem::create_directory(dir + "/taken.sc5");
-    EXPECT_EQ(SaveScreenFileTo((dir + "/taken.sc5").c_str(), nullptr, 0), kWriteCreateFailed);
+    EXPECT_EQ(SaveScreenFileTo(picture, (dir + "/taken.sc5").c_str(), nullptr, 0), kWriteCreateFailed);
     EXPECT_TRUE(std::filesystem::is_directory(dir + "/taken.sc5"));
     EXPECT_STREQ(WriteResultOperation(kWriteWriteFailed), "WriteFile");
     EXPECT_STREQ(WriteResultOperation(kWriteAllocFailed), "HeapAlloc");
-    ResetState();
 }
 
 // A save that runs out of room fails with "WriteFile" and leaves the user's existing file
@@ -216,9 +206,9 @@ TEST(SaveScreenFileTo, FailedWriteLeavesTheExistingFileUntouched) {
     std::string target = dir + "/keep.sc5";
     const Bytes precious(5000, 0xA5);
     WriteBytes(target, precious);
-    ResetState();
-    AllocateVram(27136);
-    screenMode = kScreen5;
+    Picture picture;
+    AllocateVram(&picture, 27136);
+    picture.screenMode = kScreen5;
     auto expectUntouched = [&](WriteResult result, const char* reason) {
         EXPECT_EQ(result, kWriteWriteFailed);
         EXPECT_NE(reason[0], '\0');
@@ -233,7 +223,7 @@ TEST(SaveScreenFileTo, FailedWriteLeavesTheExistingFileUntouched) {
 
     char reason[128] = "";
     SetWriteFailureForTesting(20000);  // part of the 30375 bytes
-    WriteResult result = SaveScreenFileTo(target.c_str(), reason, sizeof reason);
+    WriteResult result = SaveScreenFileTo(picture, target.c_str(), reason, sizeof reason);
     SetWriteFailureForTesting(-1);
     expectUntouched(result, reason);
 
@@ -245,12 +235,11 @@ TEST(SaveScreenFileTo, FailedWriteLeavesTheExistingFileUntouched) {
     void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     reason[0] = '\0';
-    result = SaveScreenFileTo(target.c_str(), reason, sizeof reason);
+    result = SaveScreenFileTo(picture, target.c_str(), reason, sizeof reason);
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, oldHandler);
     expectUntouched(result, reason);
 #endif
-    ResetState();
 }
 
 // The real pictures: every conversion each one offers, saved and loaded back in the target mode.
@@ -270,31 +259,29 @@ TEST(SaveScreenFileTo, RealPicturesConvertedSavedAndLoadedBack) {
     for (const std::string& name : names) {
         std::string path = shared + "/" + name;
         for (int32_t target = 0; target < kScreenModeCount; ++target) {
-            ResetState();
-            if (LoadScreenFileNamed(path.c_str()) != kLoadOk) break;  // e.g. a palette file
-            RebuildDisplayBitmap();
-            int32_t source = screenMode;
-            if (((conversionTable >> (4 * target)) & 15) == 0) continue;
-            SCOPED_TRACE(name + " to " + kScreenModes[target].name);
-            ASSERT_TRUE(ConvertToMode(target));
+            Picture picture;
+            if (LoadScreenFileNamed(path.c_str(), &picture) != kLoadOk) break;  // e.g. a palette file
+            int32_t source = picture.screenMode;
+            if (ConversionCode(source, target) == 0) continue;
+            SCOPED_TRACE(name + " to " + ScreenModeOf(target).name);
+            ASSERT_TRUE(ConvertToMode(&picture, target));
             Bytes expected(static_cast<size_t>(BsaveFileSize(target)));
-            BuildBsaveImage(expected.data());
+            BuildBsaveImage(picture, expected.data());
             std::string out = dir + "/" + std::to_string(source) + "-" + name + "." +
-                              kScreenModes[target].saveExtension;
-            ASSERT_EQ(SaveScreenFileTo(out.c_str(), nullptr, 0), kWriteOk);
+                              ScreenModeOf(target).saveExtension;
+            ASSERT_EQ(SaveScreenFileTo(picture, out.c_str(), nullptr, 0), kWriteOk);
             ASSERT_EQ(ReadBytes(out), expected);
-            ResetState();
-            ASSERT_EQ(LoadScreenFileNamed(out.c_str()), kLoadOk);
-            EXPECT_EQ(screenMode, target);
-            EXPECT_EQ(vramImage.dataSize, BsaveFileSize(target) - 7);
+            Picture loaded;
+            ASSERT_EQ(LoadScreenFileNamed(out.c_str(), &loaded), kLoadOk);
+            EXPECT_EQ(loaded.screenMode, target);
+            EXPECT_EQ(loaded.dataSize, BsaveFileSize(target) - 7);
             // Saved again with its own (internal) palette it is the same file.
-            paletteIndex = kPaletteInternal;
-            EXPECT_EQ(SaveImage(), expected);
+            EXPECT_EQ(loaded.paletteIndex, kPaletteInternal);
+            EXPECT_EQ(SaveImage(loaded), expected);
             ++pairs;
         }
     }
     EXPECT_GT(pairs, 0);
-    ResetState();
 }
 
 }  // namespace

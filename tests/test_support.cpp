@@ -9,28 +9,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "image/bsave.h"
-#include "image/vram.h"
-#include "palette/palette.h"
-#include "render/display.h"
-
 namespace fs = std::filesystem;
-
-void ResetState() {
-    FreeVram(vramImage.data);
-    vramImage = VramImage{};
-    screenMode = 0;
-    paletteIndex = 0;
-    filePaletteCount = 0;
-    for (MsxPalette& p : filePalettes) p = MsxPalette{};
-    loadedHeader = BsaveHeader{};
-    fileName[0] = '\0';
-    windowTitle[0] = '\0';
-    std::free(displayBitmap);
-    displayBitmap = nullptr;
-    viewBitmapInfo = nullptr;
-    conversionTable = 0;
-}
 
 std::string ScratchDir(const std::string& name) {
     fs::path dir = fs::temp_directory_path() / ("vramoria-test-" + name);

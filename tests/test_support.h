@@ -1,4 +1,4 @@
-// Helpers shared by the unit tests: a clean process state, scratch files, the real pictures.
+// Helpers shared by the unit tests: scratch files, BSAVE images, the real pictures.
 #pragma once
 
 #include <cstdint>
@@ -6,9 +6,6 @@
 #include <vector>
 
 using Bytes = std::vector<uint8_t>;
-
-// Frees the picture and resets every process-wide state variable to its start-up value.
-void ResetState();
 
 // A fresh, empty folder for one test (removed by the next call of the same test name).
 std::string ScratchDir(const std::string& name);

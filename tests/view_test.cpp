@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "image/vram.h"
+#include "image/picture.h"
 #include "palette/palette.h"
 #include "render/display.h"
 #include "tests/test_support.h"
@@ -35,12 +35,12 @@ const ModeCase kModes[] = {
     {kScreen10, 256, 0xFFFFFF, 0x000000}, {kScreen12, 256, 0xFFFFFF, 0x000000},
 };
 
-void SetPixel(int32_t mode, int x, int y, bool ink) {
-    uint8_t* d = vramImage.data;
+void SetPixel(Picture* picture, int32_t mode, int x, int y, bool ink) {
+    uint8_t* d = picture->data.data();
     switch (mode) {
         case kScreen5:
         case kScreen7: {
-            uint8_t& b = d[y * kScreenModes[mode].bytesPerLine + x / 2];
+            uint8_t& b = d[y * ScreenModeOf(mode).bytesPerLine + x / 2];
             const int code = ink ? 8 : 4;
             b = static_cast<uint8_t>(x % 2 == 0 ? (b & 0x0F) | code << 4 : (b & 0xF0) | code);
             break;
@@ -61,20 +61,20 @@ void SetPixel(int32_t mode, int x, int y, bool ink) {
     }
 }
 
-void MakeGlyphPicture(const ModeCase& c) {
-    ResetState();
-    AllocateVram(0xD400);
-    screenMode = c.mode;
-    paletteIndex = kPaletteStandard;
+Picture MakeGlyphPicture(const ModeCase& c) {
+    Picture picture;
+    AllocateVram(&picture, 0xD400);
+    picture.screenMode = c.mode;
+    picture.paletteIndex = kPaletteStandard;
     for (int y = 0; y < 212; ++y) {
-        for (int x = 0; x < c.width; ++x) SetPixel(c.mode, x, y, Ink(x, y));
+        for (int x = 0; x < c.width; ++x) SetPixel(&picture, c.mode, x, y, Ink(x, y));
     }
-    BuildDisplayBitmap();
+    return picture;
 }
 
-std::vector<uint8_t> Render(ViewSize view) {
-    std::vector<uint8_t> rgb(static_cast<size_t>(ViewWidth(view)) * ViewHeight(view) * 3);
-    RenderView(view, rgb.data());
+std::vector<uint8_t> Render(const DisplayBitmap& bitmap, ViewSize view) {
+    std::vector<uint8_t> rgb(static_cast<size_t>(ViewWidth(bitmap, view)) * ViewHeight(view) * 3);
+    RenderView(bitmap, view, rgb.data());
     return rgb;
 }
 
@@ -85,11 +85,11 @@ uint32_t At(const std::vector<uint8_t>& rgb, int width, int x, int y) {
 
 TEST(RenderView, FullShowsTheGlyphUprightInEveryMode) {
     for (const ModeCase& c : kModes) {
-        SCOPED_TRACE(kScreenModes[c.mode].name);
-        MakeGlyphPicture(c);
-        ASSERT_EQ(ViewWidth(kViewFull), c.width);
+        SCOPED_TRACE(ScreenModeOf(c.mode).name);
+        const DisplayBitmap bitmap = BuildDisplayBitmap(MakeGlyphPicture(c));
+        ASSERT_EQ(ViewWidth(bitmap, kViewFull), c.width);
         ASSERT_EQ(ViewHeight(kViewFull), 212);
-        const auto rgb = Render(kViewFull);
+        const auto rgb = Render(bitmap, kViewFull);
         int wrong = 0;
         for (int y = 0; y < 212; ++y) {
             for (int x = 0; x < c.width; ++x) {
@@ -102,7 +102,6 @@ TEST(RenderView, FullShowsTheGlyphUprightInEveryMode) {
         }
         EXPECT_EQ(wrong, 0);
     }
-    ResetState();
 }
 
 // The per-channel mean of two shown colours, as the 1:1 pane shows a pair of SCREEN 6/7 pixels.
@@ -119,20 +118,19 @@ uint32_t Mean(uint32_t a, uint32_t b) {
 // as its mean. Large: 512 x 424, each full pixel repeated to fill it.
 TEST(RenderView, SmallAndLargeFollowTheFullPicture) {
     for (const ModeCase& c : kModes) {
-        SCOPED_TRACE(kScreenModes[c.mode].name);
-        MakeGlyphPicture(c);
+        SCOPED_TRACE(ScreenModeOf(c.mode).name);
+        Picture picture = MakeGlyphPicture(c);
         // Some variety beyond two colours: a diagonal of other bytes.
         for (int i = 0; i < 212; ++i)
-            vramImage.data[i * kScreenModes[c.mode].bytesPerLine + i / 2] =
-                static_cast<uint8_t>(i * 29);
-        RebuildDisplayBitmap();
-        const auto full = Render(kViewFull);
-        ASSERT_EQ(ViewWidth(kViewSmall), 256);
+            picture.data[i * ScreenModeOf(c.mode).bytesPerLine + i / 2] = static_cast<uint8_t>(i * 29);
+        const DisplayBitmap bitmap = BuildDisplayBitmap(picture);
+        const auto full = Render(bitmap, kViewFull);
+        ASSERT_EQ(ViewWidth(bitmap, kViewSmall), 256);
         ASSERT_EQ(ViewHeight(kViewSmall), 212);
-        ASSERT_EQ(ViewWidth(kViewLarge), 512);
+        ASSERT_EQ(ViewWidth(bitmap, kViewLarge), 512);
         ASSERT_EQ(ViewHeight(kViewLarge), 424);
-        const auto small = Render(kViewSmall);
-        const auto large = Render(kViewLarge);
+        const auto small = Render(bitmap, kViewSmall);
+        const auto large = Render(bitmap, kViewLarge);
         const bool half = c.width == 512;
         int wrong = 0;
         for (int y = 0; y < 212; ++y) {
@@ -150,7 +148,6 @@ TEST(RenderView, SmallAndLargeFollowTheFullPicture) {
         }
         EXPECT_EQ(wrong, 0);
     }
-    ResetState();
 }
 
 }  // namespace

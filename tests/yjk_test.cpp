@@ -14,15 +14,16 @@
 
 namespace {
 
-// Both decoders: the vector one (where the processor has AVX2) and the table one.
-struct EachDecoder {
-    const bool kinds[2] = {true, false};
-    const bool* begin() const { return kinds; }
-    const bool* end() const { return kinds + 2; }
-    ~EachDecoder() { yjkUseAvx2 = true; }
-};
+// The decoders this processor has: the table one, and the vector one where it has AVX2.
+std::vector<YjkDecoder> EachDecoder() {
+    std::vector<YjkDecoder> decoders = {kYjkTable};
+    if (YjkDecoderAvailable(kYjkAvx2)) decoders.push_back(kYjkAvx2);
+    return decoders;
+}
 
-std::string DecoderName(bool avx2) { return avx2 ? "vector decoder" : "table decoder"; }
+std::string DecoderName(YjkDecoder decoder) {
+    return decoder == kYjkAvx2 ? "vector decoder" : "table decoder";
+}
 
 using Rgb = std::array<uint8_t, 3>;  // red, green, blue
 
@@ -39,12 +40,13 @@ std::array<uint8_t, 64> MarkerPalette() {
 }
 
 // Decodes a line whose every group is the four bytes given and returns pixels 0-3.
-std::array<Rgb, 4> DecodeGroup(const uint8_t group[4], bool yae, const uint8_t* palette) {
+std::array<Rgb, 4> DecodeGroup(YjkDecoder decoder, const uint8_t group[4], bool yae,
+                               const uint8_t* palette) {
     uint8_t line[256];
     for (int i = 0; i < 256; ++i) line[i] = group[i & 3];
     uint8_t row[768];
     std::memset(row, 0xEE, sizeof row);
-    DecodeYjkRow(line, row, yae, palette);
+    DecodeYjkRowWith(decoder, line, row, yae, palette);
     std::array<Rgb, 4> px;
     for (int p = 0; p < 4; ++p) px[p] = {row[3 * p + 2], row[3 * p + 1], row[3 * p]};
     // The row is written in full, every group alike.
@@ -79,15 +81,14 @@ const GroupCase kGroupCases[] = {
 
 TEST(DecodeYjkRow, WorkedExamples) {
     const auto palette = MarkerPalette();
-    for (bool avx2 : EachDecoder()) {
-        yjkUseAvx2 = avx2;
-        SCOPED_TRACE(DecoderName(avx2));
+    for (YjkDecoder decoder : EachDecoder()) {
+        SCOPED_TRACE(DecoderName(decoder));
         for (const GroupCase& c : kGroupCases) {
             SCOPED_TRACE(::testing::Message()
                          << std::hex << int(c.bytes[0]) << " " << int(c.bytes[1]) << " "
                          << int(c.bytes[2]) << " " << int(c.bytes[3]));
-            const auto s12 = DecodeGroup(c.bytes, false, palette.data());
-            const auto s10 = DecodeGroup(c.bytes, true, palette.data());
+            const auto s12 = DecodeGroup(decoder, c.bytes, false, palette.data());
+            const auto s10 = DecodeGroup(decoder, c.bytes, true, palette.data());
             for (int p = 0; p < 4; ++p) {
                 EXPECT_EQ(s12[p], c.screen12[p]) << "SCREEN 12 pixel " << p;
                 EXPECT_EQ(s10[p], c.screen10[p]) << "SCREEN 10 pixel " << p;
@@ -139,20 +140,19 @@ struct AllCombinations {
     static int Signed6(int v) { return v >= 32 ? v - 64 : v; }
 };
 
-std::vector<uint8_t> DecodeAll(const std::vector<uint8_t>& lines, bool yae,
+std::vector<uint8_t> DecodeAll(YjkDecoder decoder, const std::vector<uint8_t>& lines, bool yae,
                                const uint8_t* palette) {
     std::vector<uint8_t> rows(lines.size() * 3);
     for (size_t l = 0; l < lines.size() / 256; ++l)
-        DecodeYjkRow(&lines[256 * l], &rows[768 * l], yae, palette);
+        DecodeYjkRowWith(decoder, &lines[256 * l], &rows[768 * l], yae, palette);
     return rows;
 }
 
 TEST(DecodeYjkRow, EveryCombinationMatchesTheRelations) {
     const AllCombinations all;
-    for (bool avx2 : EachDecoder()) {
-        yjkUseAvx2 = avx2;
-        SCOPED_TRACE(DecoderName(avx2));
-        const std::vector<uint8_t> rows = DecodeAll(all.lines, false, nullptr);
+    for (YjkDecoder decoder : EachDecoder()) {
+        SCOPED_TRACE(DecoderName(decoder));
+        const std::vector<uint8_t> rows = DecodeAll(decoder, all.lines, false, nullptr);
         std::set<uint32_t> screen12, screen10;
         int floorDiffers = 0;
         int mismatches = 0;
@@ -189,16 +189,15 @@ TEST(DecodeYjkRow, EveryCombinationMatchesTheRelations) {
 TEST(DecodeYjkRow, YaePixelsTakePaletteColoursAndKeepJk) {
     const auto palette = MarkerPalette();
     const AllCombinations all;
-    for (bool avx2 : EachDecoder()) {
-        yjkUseAvx2 = avx2;
-        SCOPED_TRACE(DecoderName(avx2));
+    for (YjkDecoder decoder : EachDecoder()) {
+        SCOPED_TRACE(DecoderName(decoder));
         // Attribute patterns over the groups: each pixel's bit 3 from a rotating mask.
         std::vector<uint8_t> lines = all.lines;
         for (size_t i = 0; i < lines.size(); ++i) {
             if ((i * 2654435761u >> 7) & 1) lines[i] |= 0x08;
         }
-        const std::vector<uint8_t> yae = DecodeAll(lines, true, palette.data());
-        const std::vector<uint8_t> yjk = DecodeAll(lines, false, palette.data());
+        const std::vector<uint8_t> yae = DecodeAll(decoder, lines, true, palette.data());
+        const std::vector<uint8_t> yjk = DecodeAll(decoder, lines, false, palette.data());
         int attributes = 0;
         for (size_t i = 0; i < lines.size(); ++i) {
             const uint8_t* got = &yae[3 * i];
@@ -215,8 +214,8 @@ TEST(DecodeYjkRow, YaePixelsTakePaletteColoursAndKeepJk) {
     }
 }
 
-// The two decoders give the same bytes for every line of pseudo-random bytes, in both modes,
-// with a palette of distinct colours.
+// The two decoders, and the one DecodeYjkRow chooses, give the same bytes for every line of
+// pseudo-random bytes, in both modes, with a palette of distinct colours.
 TEST(DecodeYjkRow, DecodersAgree) {
     uint8_t palette[64];
     for (int i = 0; i < 64; ++i) palette[i] = static_cast<uint8_t>(i * 37 + 11);
@@ -227,13 +226,17 @@ TEST(DecodeYjkRow, DecodersAgree) {
         b = static_cast<uint8_t>(seed >> 16);
     }
     for (bool yae : {false, true}) {
-        yjkUseAvx2 = true;
-        const std::vector<uint8_t> vector = DecodeAll(lines, yae, palette);
-        yjkUseAvx2 = false;
-        const std::vector<uint8_t> table = DecodeAll(lines, yae, palette);
-        EXPECT_EQ(vector, table) << (yae ? "SCREEN 10/11" : "SCREEN 12");
+        SCOPED_TRACE(yae ? "SCREEN 10/11" : "SCREEN 12");
+        const std::vector<uint8_t> table = DecodeAll(kYjkTable, lines, yae, palette);
+        std::vector<uint8_t> chosen(table.size());
+        for (size_t l = 0; l < lines.size() / 256; ++l)
+            DecodeYjkRow(&lines[256 * l], &chosen[768 * l], yae, palette);
+        EXPECT_EQ(chosen, table);
+        if (YjkDecoderAvailable(kYjkAvx2)) {
+            EXPECT_EQ(DecodeAll(kYjkAvx2, lines, yae, palette), table);
+        }
     }
-    yjkUseAvx2 = true;
+    if (!YjkDecoderAvailable(kYjkAvx2)) GTEST_SKIP() << "no AVX2 here: only the table decoder checked";
 }
 
 }  // namespace

@@ -16,49 +16,51 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t n = static_cast<size_t>(data[1] | data[2] << 8);
     size_t p = 3;
     if (n > size - p) n = size - p;
-    if (LoadBsaveBytes(data + p, n) != kLoadOk) return 0;
+    Picture picture;
+    if (LoadBsaveBytes(data + p, n, &picture) != kLoadOk) return 0;
     p += n;
-    filePaletteCount = 0;
-    paletteIndex = kPaletteInternal;
-    screenMode = data[0] % kScreenModeCount;
-    RebuildDisplayBitmap();
-    CheckDisplayInvariants();
+    picture.paletteIndex = kPaletteInternal;
+    picture.screenMode = data[0] % kScreenModeCount;
+    ApplyPaletteFallback(&picture);
+    DisplayBitmap bitmap = BuildDisplayBitmap(picture);
+    CheckDisplayInvariants(picture, bitmap);
     std::vector<uint8_t> image(0x10000);
     for (int count = 0; p < size && count < 64; ++count) {
         uint8_t command = data[p++];
         switch (command % 5) {
             case 0:  // F5..F12: reinterpret
-                SelectScreenMode((command >> 3) % kScreenModeCount);
-                RebuildDisplayBitmap();
+                SelectScreenMode(&picture, (command >> 3) % kScreenModeCount);
                 break;
             case 1:  // 0-9: palette slot, ignored when unavailable
-                if (SelectPaletteSlot((command >> 3) % kPaletteSlotCount)) RebuildDisplayBitmap();
+                SelectPaletteSlot(&picture, (command >> 3) % kPaletteSlotCount);
                 break;
             case 2: {  // Ctrl+L: a palette file
                 size_t bytes = command >> 3;  // up to 31 palettes' worth of a partial file
                 bytes = bytes * 11;
                 if (bytes > size - p) bytes = size - p;
-                LoadPaletteBytes(data + p, bytes);
+                LoadPaletteBytes(&picture, data + p, bytes);
                 p += bytes;
-                RebuildDisplayBitmap();
                 break;
             }
             case 3: {  // Ctrl+F5..F12: convert (does nothing when not offered)
                 int32_t target = (command >> 3) % kScreenModeCount;
-                int32_t before = screenMode;
-                bool offered = ((conversionTable >> (4 * target)) & 15) != 0;
-                FUZZ_CHECK(ConvertToMode(target) == offered);
-                FUZZ_CHECK(screenMode == (offered ? target : before));
+                int32_t before = picture.screenMode;
+                bool offered = ConversionCode(before, target) != 0;
+                FUZZ_CHECK(ConvertToMode(&picture, target) == offered);
+                FUZZ_CHECK(picture.screenMode == (offered ? target : before));
                 break;
             }
             case 4: {  // Ctrl+S: the save image
-                int32_t bytes = BuildBsaveImage(image.data());
-                FUZZ_CHECK(bytes == BsaveFileSize(screenMode));
+                int32_t bytes = BuildBsaveImage(picture, image.data());
+                FUZZ_CHECK(bytes == BsaveFileSize(picture.screenMode));
                 FUZZ_CHECK(image[0] == 0xFE);
                 break;
             }
         }
-        CheckDisplayInvariants();
+        // Every operation leaves the picture valid on its own, before any rebuild.
+        CheckPictureInvariants(picture);
+        bitmap = BuildDisplayBitmap(picture);
+        CheckDisplayInvariants(picture, bitmap);
     }
     return 0;
 }

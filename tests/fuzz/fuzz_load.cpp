@@ -44,14 +44,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         WriteScratch(companion, picture + pictureBytes, paletteBytes);
     }
 
-    uint8_t* before = vramImage.data;
-    LoadResult result = LoadScreenFileNamed(path.c_str());
+    // A picture loaded before, which a refused file must leave exactly as it is.
+    static Picture loaded;
+    const Picture before = loaded;
+    LoadResult result = LoadScreenFileNamed(path.c_str(), &loaded);
     if (result == kLoadOk) {
-        CheckStoreInvariants();
-        RebuildDisplayBitmap();
-        CheckDisplayInvariants();
+        CheckPictureInvariants(loaded);
+        CheckDisplayInvariants(loaded, BuildDisplayBitmap(loaded));
     } else {
-        FUZZ_CHECK(vramImage.data == before);  // a refused file changes nothing
+        FUZZ_CHECK(loaded.data == before.data);  // a refused file changes nothing
+        FUZZ_CHECK(loaded.dataSize == before.dataSize && loaded.screenMode == before.screenMode);
+        FUZZ_CHECK(loaded.paletteIndex == before.paletteIndex);
     }
     return 0;
 }

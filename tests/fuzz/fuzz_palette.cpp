@@ -1,28 +1,35 @@
 // Palette files of any size and content, and the slot rules around them.
-#include "image/vram.h"
+#include "image/picture.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool loaded = false;
-    if (!loaded) {
-        AllocateVram(30368);  // a SCREEN 5 picture with its palette table
-        loaded = true;
-    }
+    static Picture picture;
+    if (picture.data.empty()) AllocateVram(&picture, 30368);  // SCREEN 5 with its palette table
     const std::string path = FuzzScratch() + "/p.pl5";
     WriteScratch(path, data, size);
-    FUZZ_CHECK(LoadPaletteFile(path.c_str()));
-    FUZZ_CHECK(paletteIndex == kPaletteFileFirst);
-    FUZZ_CHECK(filePaletteCount == static_cast<int32_t>((size < 256 ? size : 256) / 32));
+    const Picture before = picture;
+    const PaletteFileResult result = OpenPaletteFile(&picture, path.c_str());
+    if (size < static_cast<size_t>(kPaletteBytes)) {
+        // No palette file: the palettes and the selection stay as they were.
+        FUZZ_CHECK(result == kPaletteFileTooShort);
+        FUZZ_CHECK(picture.filePaletteCount == before.filePaletteCount);
+        FUZZ_CHECK(picture.paletteIndex == before.paletteIndex);
+    } else {
+        FUZZ_CHECK(result == kPaletteFileLoaded);
+        FUZZ_CHECK(picture.filePaletteCount == static_cast<int32_t>((size < 256 ? size : 256) / 32));
+        FUZZ_CHECK(picture.paletteIndex == kPaletteFileFirst);
+    }
     for (int32_t slot = 0; slot < kPaletteSlotCount; ++slot) {
-        const MsxPalette* p = GetPaletteSlot(slot);
-        if (slot >= kPaletteFileFirst) FUZZ_CHECK((p != nullptr) == (slot - 2 < filePaletteCount));
+        const MsxPalette* p = GetPaletteSlot(picture, slot);
+        if (slot >= kPaletteFileFirst) {
+            FUZZ_CHECK((p != nullptr) == (slot - 2 < picture.filePaletteCount));
+        }
         if (p != nullptr) {
             uint8_t quads[64];
-            PaletteToRgbQuads(p, quads);
+            PaletteToRgbQuads(*p, quads);
             for (int n = 0; n < 16; ++n) FUZZ_CHECK(quads[4 * n + 3] == 0);
         }
     }
-    RebuildDisplayBitmap();
-    CheckDisplayInvariants();
+    CheckDisplayInvariants(picture, BuildDisplayBitmap(picture));
     return 0;
 }

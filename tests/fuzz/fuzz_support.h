@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "image/vram.h"
+#include "image/picture.h"
 #include "palette/palette.h"
 #include "render/display.h"
 
@@ -20,35 +20,39 @@
         }                                                                                  \
     } while (0)
 
-// The image store's capacity rule and the palette selection's range.
-inline void CheckStoreInvariants() {
-    if (vramImage.data == nullptr) return;
-    FUZZ_CHECK(vramImage.capacity >= 0x6A00);
-    FUZZ_CHECK(vramImage.capacity % 256 == 0);
-    FUZZ_CHECK(vramImage.capacity >= vramImage.dataSize);
-    FUZZ_CHECK(vramImage.capacity >= vramImage.imageSize);
-    FUZZ_CHECK(vramImage.dataSize >= 0 && vramImage.dataSize <= 0x10000);
-    FUZZ_CHECK(vramImage.imageSize >= 0 && vramImage.imageSize <= 0xD400);
-    FUZZ_CHECK(screenMode >= 0 && screenMode < kScreenModeCount);
-    FUZZ_CHECK(paletteIndex >= 0 && paletteIndex < kPaletteSlotCount);
-    FUZZ_CHECK(filePaletteCount >= 0 && filePaletteCount <= kMaxFilePalettes);
+// The picture's capacity rule, the ranges of its fields, and a selected palette slot that is
+// always available (every operation applies the fallback itself).
+inline void CheckPictureInvariants(const Picture& picture) {
+    FUZZ_CHECK(picture.screenMode >= 0 && picture.screenMode < kScreenModeCount);
+    FUZZ_CHECK(picture.paletteIndex >= 0 && picture.paletteIndex < kPaletteSlotCount);
+    FUZZ_CHECK(picture.filePaletteCount >= 0 && picture.filePaletteCount <= kMaxFilePalettes);
+    FUZZ_CHECK(GetPaletteSlot(picture, picture.paletteIndex) != nullptr);
+    if (picture.data.empty()) return;  // nothing loaded yet
+    const size_t capacity = picture.data.size();
+    FUZZ_CHECK(capacity >= 0x6A00);
+    FUZZ_CHECK(capacity % 256 == 0);
+    FUZZ_CHECK(capacity >= static_cast<size_t>(picture.dataSize));
+    FUZZ_CHECK(capacity >= static_cast<size_t>(picture.imageSize));
+    FUZZ_CHECK(picture.dataSize >= 0 && picture.dataSize <= 0x10000);
+    FUZZ_CHECK(picture.imageSize >= 0 && picture.imageSize <= 0xD400);
 }
 
-// The display bitmap's size and conversion table match the mode it was built for.
-inline void CheckDisplayInvariants() {
-    CheckStoreInvariants();
-    FUZZ_CHECK(displayBitmap != nullptr);
+// The display bitmap's size and width match the mode it was built for.
+inline void CheckDisplayInvariants(const Picture& picture, const DisplayBitmap& bitmap) {
+    CheckPictureInvariants(picture);
+    FUZZ_CHECK(!bitmap.Empty());
     uint32_t expected = 0;
-    switch (screenMode) {
+    size_t extra = 0;  // the half-width view's BITMAPINFO after the file image
+    switch (picture.screenMode) {
         case kScreen5: expected = 27254; break;                // GRAPHIC4
-        case kScreen6: case kScreen7: expected = 54390; break;  // GRAPHIC5, GRAPHIC6
+        case kScreen6: case kScreen7: expected = 54390; extra = 40 + 1024; break;  // GRAPHIC5, 6
         case kScreen8: expected = 55350; break;                // GRAPHIC7
         case kScreen10: case kScreen12: expected = 162870; break;  // YJK
         default: FUZZ_CHECK(false);
     }
-    FUZZ_CHECK(DisplayBitmapFileSize() == expected);
-    FUZZ_CHECK((conversionTable & ~kMenuStatesRefreshed) == ConversionTableForMode(screenMode));
-    FUZZ_CHECK(GetPaletteSlot(paletteIndex) != nullptr);  // the build applied the fallback
+    FUZZ_CHECK(bitmap.FileSize() == expected);
+    FUZZ_CHECK(bitmap.buffer.size() == 2 + expected + extra);
+    FUZZ_CHECK(bitmap.Width() == ScreenModeOf(picture.screenMode).width);
 }
 
 // A folder of this process's own for the files a target writes.

@@ -1,0 +1,27 @@
+// Little-endian loads and stores: BMP headers, BSAVE headers and YJK groups are little-endian
+// whatever the host is.
+#pragma once
+
+#include <cstdint>
+
+inline uint32_t Get16(const uint8_t* p) { return static_cast<uint32_t>(p[0] | p[1] << 8); }
+
+inline uint32_t Get32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+inline void Put16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+inline void Put32(uint8_t* p, uint32_t v) {
+    Put16(p, v);
+    Put16(p + 2, v >> 16);
+}
+
+inline void Put24(uint8_t* p, uint32_t v) {
+    Put16(p, v);
+    p[2] = static_cast<uint8_t>(v >> 16);
+}

@@ -1,0 +1,133 @@
+// A picture: one picture's worth of MSX video memory, the screen mode it is read in and its
+// palette state. A plain value: every operation takes the picture it works on.
+//
+// VRAM byte i is the byte at address i; address 0 is the first byte of the bitmap. The six
+// bitmap modes a picture can be read in (index = screenMode):
+//
+//   0  SCREEN 5  (GRAPHIC4)  4 bpp, 2 px/byte, high nibble left   256x212  128 B/line  pal 0x7680
+//   1  SCREEN 6  (GRAPHIC5)  2 bpp, 4 px/byte, bits 7-6 leftmost  512x212  128 B/line  pal 0x7680
+//   2  SCREEN 7  (GRAPHIC6)  4 bpp, 2 px/byte, high nibble left   512x212  256 B/line  pal 0xFA80
+//   3  SCREEN 8  (GRAPHIC7)  8 bpp, GGGRRRBB                      256x212  256 B/line  pal 0xFA80
+//   4  SCREEN 10/11 (GRAPHIC7 + YJK + YAE on the V9958)           256x212  256 B/line  pal 0xFA80
+//   5  SCREEN 12 (GRAPHIC7 + YJK on the V9958)                    256x212  256 B/line  pal 0xFA80
+//
+// All modes have 212 lines, top line first. A SCREEN 6 pixel value p means palette colour 5*p
+// (0, 5, 10, 15): the V9938 shows GRAPHIC5 through the same 16-entry palette as GRAPHIC4, and
+// BASIC programs put their four colours at those codes, so the program reads them that way
+// everywhere (display and conversions).
+//
+// The palette table that BASIC's BSAVE ,S carries along is 16 palette words (32 bytes) at
+// 0x7680 for the 128-bytes-per-line modes and at 0xFA80 for the others; it is present only
+// when the data reaches its end.
+//
+// Buffer capacity rule: at least 0x6A00 bytes, a multiple of 256, never below dataSize or
+// imageSize. Rendering and conversion read whole 256-byte lines and all of the SCREEN 5/6
+// bitmap area without range checks and rely on it.
+//
+// Palette slots: 0 the standard palette, 1 the table inside VRAM at the current mode's address
+// (a view: it follows mode changes and conversions), 2..9 the file palettes 0..7. Every
+// operation here leaves paletteIndex on an available slot: a selection that becomes unavailable
+// falls back to the standard palette.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "palette/palette.h"
+
+enum ScreenMode : int32_t {
+    kScreen5 = 0,   // GRAPHIC4
+    kScreen6 = 1,   // GRAPHIC5
+    kScreen7 = 2,   // GRAPHIC6
+    kScreen8 = 3,   // GRAPHIC7
+    kScreen10 = 4,  // SCREEN 10/11: YJK with the YAE attribute bit
+    kScreen12 = 5,  // YJK
+    kScreenModeCount = 6,
+};
+
+struct ScreenModeInfo {
+    char name[16];          // "SCREEN 5" ... as the user knows it
+    int32_t width;          // pixels per line
+    int32_t bytesPerLine;   // 128 or 256
+    int32_t paletteTable;   // VRAM address of the palette table
+    char saveExtension[4];  // "sc5" ...
+};
+
+constexpr int32_t kScreenLines = 212;
+constexpr int32_t kSmallBitmapBytes = 0x6A00;   // 212 lines x 128 bytes (SCREEN 5, 6)
+constexpr int32_t kLargeBitmapBytes = 0xD400;   // 212 lines x 256 bytes (SCREEN 7, 8, 10-12)
+constexpr int32_t kSmallPaletteTable = 0x7680;  // SCREEN 5, 6
+constexpr int32_t kLargePaletteTable = 0xFA80;  // SCREEN 7, 8, 10/11, 12
+constexpr int32_t kPaletteTableBytes = 32;
+constexpr int32_t kVramSpace = 0x10000;         // 64 KiB: what a 16-bit BSAVE address reaches
+
+// The facts of a mode (0..5).
+const ScreenModeInfo& ScreenModeOf(int32_t mode);
+
+// The 7-byte header of a BSAVE file (image/bsave.h describes it); type 0 for an empty file.
+struct BsaveHeader {
+    uint8_t type;
+    uint16_t startAddress;
+    uint16_t endAddress;
+    uint16_t execAddress;
+};
+
+struct Picture {
+    std::vector<uint8_t> data;  // the VRAM bytes; data.size() is the capacity (rule above)
+    int32_t dataSize = 0;       // bytes the picture defines, counted from address 0
+    int32_t imageSize = 0;      // dataSize capped at 0xD400 (always 0xD400 after a compressed load)
+    int32_t screenMode = kScreen5;             // ScreenMode, 0..5
+    int32_t paletteIndex = kPaletteStandard;   // selected slot, 0..9
+    MsxPalette filePalettes[kMaxFilePalettes] = {};
+    int32_t filePaletteCount = 0;              // whole palettes of the last palette file, 0..8
+    BsaveHeader loadedHeader = {};             // the header of the file the picture came from
+    int32_t missingBytes = 0;                  // bytes the file's header announced but it lacked
+};
+
+// Replaces the picture's bytes by a new zero-filled buffer of the capacity rule's size for
+// `size` bytes, and sets dataSize = size and imageSize = min(size, 0xD400). Returns the bytes.
+uint8_t* AllocateVram(Picture* picture, int32_t size);
+
+// Palette-table address of a mode: 0x7680 for SCREEN 5 and 6, 0xFA80 for the others.
+int32_t PaletteTableAddress(int32_t mode);
+
+// True when dataSize reaches the end of the current mode's palette table.
+bool PaletteTablePresent(const Picture& picture);
+
+// The palette of a slot, or nullptr when the slot is not available.
+const MsxPalette* GetPaletteSlot(const Picture& picture, int32_t slot);
+
+// The selected palette (the standard one should the selection be unavailable).
+const MsxPalette& CurrentPalette(const Picture& picture);
+
+// Falls back to the standard palette when the selected slot is not available.
+void ApplyPaletteFallback(Picture* picture);
+
+// Selects a slot if it is available; returns whether it did. The caller rebuilds the display.
+bool SelectPaletteSlot(Picture* picture, int32_t slot);
+
+// Mode selection: reinterprets the bytes, which are not touched. Returns false (and changes
+// nothing) for an index outside 0..5. The caller rebuilds the display.
+bool SelectScreenMode(Picture* picture, int32_t mode);
+
+// Takes the palettes of a palette file's bytes and selects slot 2. Bytes shorter than one
+// palette (32) are no palette file: false, and nothing changes.
+bool LoadPaletteBytes(Picture* picture, const uint8_t* bytes, size_t size);
+
+enum PaletteFileResult : int32_t {
+    kPaletteFileLoaded,
+    kPaletteFileCannotOpen,  // missing, unreadable, a folder
+    kPaletteFileTooShort,    // shorter than one 32-byte palette: not a palette file
+};
+
+// Reads a palette file and takes its palettes; on failure nothing changes.
+PaletteFileResult OpenPaletteFile(Picture* picture, const char* path);
+
+// The mode a file's extension (without its "."; any case) names, and for sr5/sr7 the extension
+// of the companion palette file ("pl5", "pl7"; nullptr for the others). With no extension
+// that names a mode, the mode follows from dataSize.
+struct ModeByName {
+    int32_t screenMode;
+    const char* companionExtension;
+};
+ModeByName DetectScreenMode(const char* extension, int32_t dataSize);

@@ -1,0 +1,46 @@
+// The viewer's command line and window title (see startup.h).
+#include "shell/startup.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+
+const char* CommandLineTail(const char* commandLine) {
+    const char* p = commandLine;
+    char delimiter = ' ';
+    if (*p == '"') {
+        delimiter = '"';
+        ++p;
+    }
+    while (*p != '\0') {
+        if (*p++ == delimiter) break;
+    }
+    while (*p == ' ') ++p;  // blanks only: a tab is part of the tail
+    return p;
+}
+
+ArgumentName PictureNameFromTail(const char* tail, char (&name)[kFileNameCapacity]) {
+    name[0] = '\0';
+    if (*tail == '\0') return kArgumentNone;
+    const char* start = tail;
+    size_t length = std::strlen(tail);
+    if (*tail == '"') {
+        ++start;
+        const char* close = std::strchr(start, '"');
+        length = close != nullptr ? static_cast<size_t>(close - start) : std::strlen(start);
+    }
+    // Does not fit the 260-byte name buffer of the Win32 ANSI file functions.
+    if (length >= static_cast<size_t>(kFileNameCapacity)) return kArgumentTooLong;
+    std::memcpy(name, start, length);
+    name[length] = '\0';
+    return kArgumentName;
+}
+
+void BuildWindowTitle(const char* name, char (&title)[kTitleCapacity]) {
+    static const char kSuffix[] = " - Vramoria";
+    char display[kDisplayNameCapacity];
+    const char* shown = FileDisplayName(name, display, sizeof display) ? display : name;
+    std::snprintf(title, sizeof title, "%.*s%s", static_cast<int>(kTitleCapacity - sizeof kSuffix),
+                  shown, kSuffix);
+}
