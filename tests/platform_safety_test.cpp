@@ -198,7 +198,10 @@ TEST_F(PlatformSafety, InterruptRemovesTemporariesAndReplacesNothing) {
               kWriteOk);
     SimulateInterruptForTesting(SIGINT);
     EXPECT_EQ(InterruptSignal(), SIGINT);
+#ifndef _WIN32
     EXPECT_EQ(Entries(), 1u);  // removed by the handler, while the write was still open
+#endif
+    // (Windows, or Wine, may keep a deleted file's name until its last handle is closed.)
     EXPECT_EQ(CommitStagedWrite(&staged, reason, sizeof reason), kWriteInterrupted);
     EXPECT_EQ(Write(target), kWriteInterrupted);
     EXPECT_EQ(ReadBytes(target), kOld);
