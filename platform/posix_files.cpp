@@ -84,15 +84,18 @@ void RemoveRegisteredTemporaries() {
     }
 }
 
+// The flag is set before the files are removed: a temporary file another thread creates after
+// the removal sees the flag and removes itself.
 void OnInterrupt(int signal) {
     int saved = errno;
+    bool second = interruptSignal != 0;
+    interruptSignal = signal;
     RemoveRegisteredTemporaries();
-    if (interruptSignal != 0) {
-        // The second interrupt: the program did not stop in time, so end it as the signal would.
+    if (second) {
+        // The program did not stop in time: end it as the signal would have.
         std::signal(signal, SIG_DFL);
         raise(signal);  // delivered when this handler returns
     }
-    interruptSignal = signal;
     errno = saved;
 }
 
@@ -555,8 +558,8 @@ int32_t PendingTemporaryFiles() {
 }
 
 void SimulateInterruptForTesting(int32_t signal) {
-    if (signal != 0) RemoveRegisteredTemporaries();
     interruptSignal = signal;
+    if (signal != 0) RemoveRegisteredTemporaries();
 }
 
 // ---- Standard output ----

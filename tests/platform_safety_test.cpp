@@ -20,6 +20,7 @@
 #else
 #include <fcntl.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -404,6 +405,25 @@ TEST_F(PlatformSafety, SigintHandlerRemovesTemporaries) {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGPIPE, SIG_DFL);
+}
+
+// The first interrupt only records itself; the second ends the process by its signal, so a
+// program stuck somewhere can still be stopped (the shell then sees status 130).
+TEST_F(PlatformSafety, SecondInterruptEndsTheProcess) {
+    std::fflush(stdout);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        InstallInterruptCleanup();
+        raise(SIGINT);
+        if (InterruptSignal() != SIGINT) _exit(3);
+        raise(SIGINT);
+        _exit(4);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_EQ(WTERMSIG(status), SIGINT);
 }
 
 // Standard output and input, redirected for the test: a full disk and a closed pipe are
