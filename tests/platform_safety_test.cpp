@@ -527,6 +527,23 @@ TEST_F(PlatformSafety, ReadOnlyFileNeedsForce) {
     EXPECT_EQ(Entries(), 1u);
 }
 
+// A symlink is written through where the system lets a program make one (developer mode,
+// administrator, Wine).
+TEST_F(PlatformSafety, WriteThroughSymlinkKeepsTheLink) {
+    const std::string real = dir + "/real.sc5";
+    const std::string link = dir + "/link.sc5";
+    WriteBytes(real, kOld);
+    if (!CreateSymbolicLinkA(link.c_str(), real.c_str(), 0)) GTEST_SKIP() << "no symlinks here";
+    const DWORD attributes = GetFileAttributesA(link.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        GTEST_SKIP() << "symlinks are not made here (Wine 8 only pretends to)";
+    }
+    ASSERT_EQ(Write(link), kWriteOk);
+    EXPECT_NE(GetFileAttributesA(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+    EXPECT_EQ(ReadBytes(real), kNew);
+    EXPECT_EQ(Entries(), 2u);
+}
+
 #endif
 
 }  // namespace
