@@ -131,6 +131,10 @@ const char* WriteResultOperation(WriteResult result);
 // InterruptSignal(). A staged write then fails as kWriteInterrupted and replaces nothing. A
 // second interrupt ends the process at once, as the signal would by default. Installing also
 // ignores SIGPIPE, so that a closed pipe is an error WriteStandardOutput reports.
+// A batch tool uses it thus: install once at start; before each picture, stop when
+// InterruptSignal() != 0; a write that returns kWriteInterrupted is not a failure to report
+// but the end; abort what is still staged, print how many pictures were converted, and exit
+// with 128 + InterruptSignal() (130 for SIGINT, 143 for SIGTERM).
 void InstallInterruptCleanup();
 // 0 while no interrupt came, else its signal number (SIGINT 2, SIGTERM 15); the conventional
 // exit status is then 128 + it.
