@@ -426,6 +426,38 @@ TEST_F(PlatformSafety, SecondInterruptEndsTheProcess) {
     EXPECT_EQ(WTERMSIG(status), SIGINT);
 }
 
+// Real signals at random moments into a process that writes one file after another, as a batch
+// does: it stops with 128 + the signal, no temporary file is left, and the target is whole.
+TEST_F(PlatformSafety, SignalsDuringWritesLeaveNoTemporaryFile) {
+    const std::string target = dir + "/out.png";
+    const Bytes big(200000, 0x33);
+    for (int round = 0; round < 12; ++round) {
+        const int signal = round % 2 == 0 ? SIGINT : SIGTERM;
+        WriteBytes(target, kOld);
+        std::fflush(stdout);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            InstallInterruptCleanup();
+            for (int i = 0; InterruptSignal() == 0; ++i) {
+                const Bytes& bytes = i % 2 == 0 ? kNew : big;
+                WriteResult result = WriteFileAtomically(target.c_str(), bytes.data(), bytes.size(), nullptr, 0);
+                if (result != kWriteOk && result != kWriteInterrupted) _exit(1);
+            }
+            _exit(128 + InterruptSignal());
+        }
+        usleep(static_cast<useconds_t>(2000 + round * 1500));
+        kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        EXPECT_EQ(Entries(), 1u) << "round " << round;
+        const Bytes now = ReadBytes(target);
+        EXPECT_TRUE(now == kOld || now == kNew || now == big) << now.size();
+    }
+}
+
 // Standard output and input, redirected for the test: a full disk and a closed pipe are
 // errors; standard input keeps only its first bytes.
 class Redirect {
