@@ -12,6 +12,10 @@ const char* WriteResultOperation(WriteResult result) {
             return "WriteFile";
         case kWriteAllocFailed:
             return "HeapAlloc";
+        case kWriteNotAFile:
+        case kWriteReadOnly:
+        case kWriteInterrupted:
+            return "CreateFile";
     }
     return "";
 }

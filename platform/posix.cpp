@@ -15,109 +15,13 @@
 
 namespace {
 
-void SetReason(char* reason, size_t capacity, int error) {
-    if (reason != nullptr && capacity > 0) std::snprintf(reason, capacity, "%s", std::strerror(error));
-}
-
 // Offset just past the last separator of path (0 when there is none).
 size_t FolderLength(const char* path) {
     const char* slash = std::strrchr(path, '/');
     return slash == nullptr ? 0 : static_cast<size_t>(slash - path) + 1;
 }
 
-int64_t writeFailureAfter = -1;  // the test seam: bytes a write may still take, -1 = off
-
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-    if (writeFailureAfter >= 0 && size > static_cast<uint64_t>(writeFailureAfter)) {
-        // What a full disk does: part of the data lands, then ENOSPC.
-        if (!WriteAll(fd, data, static_cast<size_t>(writeFailureAfter))) return false;
-        errno = ENOSPC;
-        return false;
-    }
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
-
-void SetWriteFailureForTesting(int64_t bytesBeforeFailure) { writeFailureAfter = bytesBeforeFailure; }
-
-ReadResult ReadFilePrefix(const char* path, uint8_t* buffer, size_t capacity, size_t* got) {
-    *got = 0;
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return kReadCannotOpen;
-    struct stat st;
-    // Windows refuses to open a folder as a file; so do we, rather than read it as empty.
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        close(fd);
-        return kReadCannotOpen;
-    }
-    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    size_t total = 0;
-    while (total < capacity) {
-        ssize_t n = read(fd, buffer + total, capacity - total);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            close(fd);
-            return kReadFailed;
-        }
-        if (n == 0) break;
-        total += static_cast<size_t>(n);
-    }
-    close(fd);
-    *got = total;
-    return kReadOk;
-}
-
-WriteResult WriteFileAtomically(const char* path, const void* data, size_t size, char* reason,
-                                size_t reasonCapacity) {
-    struct stat st;
-    if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
-        SetReason(reason, reasonCapacity, EISDIR);
-        return kWriteCreateFailed;
-    }
-    // The temporary file lives beside the target so that rename() replaces it atomically.
-    size_t folder = FolderLength(path);
-    const char* base = path + folder;
-    size_t tempLength = folder + std::strlen(base) + 32;
-    char* temp = static_cast<char*>(std::malloc(tempLength));
-    if (temp == nullptr) std::abort();
-    std::snprintf(temp, tempLength, "%.*s.%s.vramoria-XXXXXX", static_cast<int>(folder), path, base);
-    int fd = mkstemp(temp);
-    if (fd < 0) {
-        SetReason(reason, reasonCapacity, errno);
-        std::free(temp);
-        return kWriteCreateFailed;
-    }
-    // mkstemp makes the file private (0600); give it the mode a newly created file would have.
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
-    WriteResult result = kWriteOk;
-    if (!WriteAll(fd, static_cast<const uint8_t*>(data), size) || fsync(fd) != 0) {
-        SetReason(reason, reasonCapacity, errno);
-        result = kWriteWriteFailed;
-    }
-    if (close(fd) != 0 && result == kWriteOk) {
-        SetReason(reason, reasonCapacity, errno);
-        result = kWriteWriteFailed;
-    }
-    if (result == kWriteOk && rename(temp, path) != 0) {
-        SetReason(reason, reasonCapacity, errno);
-        result = kWriteCreateFailed;
-    }
-    if (result != kWriteOk) unlink(temp);
-    std::free(temp);
-    return result;
-}
 
 bool MakeParentFolders(const char* path) {
     size_t folder = FolderLength(path);

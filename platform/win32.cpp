@@ -11,11 +11,10 @@
 
 #include "platform/platform.h"
 #include "platform/win32_dialogs.h"
+#include "platform/win32_files.h"
 #include "resources/strings.h"
 
-namespace {
-
-void SetReason(char* reason, size_t capacity, DWORD error) {
+void SetWin32Reason(char* reason, size_t capacity, DWORD error) {
     if (reason == nullptr || capacity == 0) return;
     char text[256];
     DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -26,8 +25,7 @@ void SetReason(char* reason, size_t capacity, DWORD error) {
     else std::snprintf(reason, capacity, "%s", text);
 }
 
-// Length of the folder part of path, separator included (0 when there is none).
-size_t FolderLength(const char* path) {
+size_t Win32FolderLength(const char* path) {
     size_t folder = 0;
     for (size_t i = 0; path[i] != '\0'; ++i) {
         // Walk by characters, not bytes: a DBCS trail byte can be 0x5C (the yen sign problem).
@@ -40,90 +38,9 @@ size_t FolderLength(const char* path) {
     return folder;
 }
 
-int64_t writeFailureAfter = -1;  // the test seam: bytes a write may still take, -1 = off
-
-}  // namespace
-
-void SetWriteFailureForTesting(int64_t bytesBeforeFailure) { writeFailureAfter = bytesBeforeFailure; }
-
-ReadResult ReadFilePrefix(const char* path, uint8_t* buffer, size_t capacity, size_t* got) {
-    *got = 0;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return kReadCannotOpen;
-    size_t total = 0;
-    while (total < capacity) {
-        DWORD n = 0;
-        DWORD want = static_cast<DWORD>(capacity - total);
-        if (!ReadFile(file, buffer + total, want, &n, nullptr)) {
-            CloseHandle(file);
-            return kReadFailed;
-        }
-        if (n == 0) break;
-        total += n;
-    }
-    CloseHandle(file);
-    *got = total;
-    return kReadOk;
-}
-
-WriteResult WriteFileAtomically(const char* path, const void* data, size_t size, char* reason,
-                                size_t reasonCapacity) {
-    DWORD attributes = GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetReason(reason, reasonCapacity, ERROR_ACCESS_DENIED);
-        return kWriteCreateFailed;
-    }
-    // The temporary file is made in the target's folder, so that MoveFileEx only renames it.
-    char folder[MAX_PATH];
-    size_t folderLength = FolderLength(path);
-    if (folderLength == 0) {
-        std::strcpy(folder, ".");
-    } else {
-        if (folderLength >= sizeof folder) folderLength = sizeof folder - 1;
-        std::memcpy(folder, path, folderLength);
-        folder[folderLength] = '\0';
-    }
-    char temp[MAX_PATH];
-    if (GetTempFileNameA(folder, "vra", 0, temp) == 0) {
-        SetReason(reason, reasonCapacity, GetLastError());
-        return kWriteCreateFailed;
-    }
-    HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        SetReason(reason, reasonCapacity, GetLastError());
-        DeleteFileA(temp);
-        return kWriteCreateFailed;
-    }
-    WriteResult result = kWriteOk;
-    DWORD written = 0;
-    DWORD request = static_cast<DWORD>(size);
-    if (writeFailureAfter >= 0 && size > static_cast<uint64_t>(writeFailureAfter)) {
-        request = static_cast<DWORD>(writeFailureAfter);  // a full disk takes only part
-    }
-    SetLastError(ERROR_SUCCESS);
-    if (!WriteFile(file, data, request, &written, nullptr) || written != size) {
-        DWORD error = GetLastError();
-        SetReason(reason, reasonCapacity, error == ERROR_SUCCESS ? ERROR_DISK_FULL : error);
-        result = kWriteWriteFailed;
-    }
-    if (result == kWriteOk && !FlushFileBuffers(file)) {
-        SetReason(reason, reasonCapacity, GetLastError());
-        result = kWriteWriteFailed;
-    }
-    CloseHandle(file);
-    if (result == kWriteOk &&
-        !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        SetReason(reason, reasonCapacity, GetLastError());
-        result = kWriteCreateFailed;
-    }
-    if (result != kWriteOk) DeleteFileA(temp);
-    return result;
-}
 
 bool MakeParentFolders(const char* path) {
-    size_t folder = FolderLength(path);
+    size_t folder = Win32FolderLength(path);
     if (folder == 0) return true;
     char prefix[MAX_PATH];
     if (folder >= sizeof prefix) return false;

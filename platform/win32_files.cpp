@@ -1,0 +1,499 @@
+// Win32 safe reading and writing: only disk files are read or replaced, whole-file writes go
+// through a temporary file that Ctrl+C and closing the console clean up, file identity by volume
+// serial number and file index. ANSI names, as everywhere in this program.
+#include <windows.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/win32_files.h"
+
+namespace {
+
+void SetReason(char* reason, size_t capacity, const char* text) {
+    if (reason != nullptr && capacity > 0) std::snprintf(reason, capacity, "%s", text);
+}
+
+const char* NotAFileReason(DWORD type) {
+    switch (type) {
+        case FILE_TYPE_CHAR:
+            return "not a regular file (a character device)";
+        case FILE_TYPE_PIPE:
+            return "not a regular file (a pipe)";
+        default:
+            return "not a regular file";
+    }
+}
+
+// ---- The registry of temporary files being written, for the console control handler ----
+//
+// The handler runs on a thread of its own: it only reads kRegistered slots, whose path is
+// complete. Temporary files are opened with FILE_SHARE_DELETE so that it can delete them while
+// they are still open.
+enum SlotState : int { kFree = 0, kClaimed, kRegistered };
+struct TemporarySlot {
+    std::atomic<int> state{kFree};
+    char path[MAX_PATH];
+};
+TemporarySlot temporaries[kMaxStagedWrites];
+std::atomic<int> interruptSignal{0};
+int64_t writeFailureAfter = -1;  // the test seam: bytes a write may still take, -1 = off
+
+int32_t ClaimSlot(const std::string& path) {
+    if (path.size() >= MAX_PATH) return -1;
+    for (int32_t i = 0; i < kMaxStagedWrites; ++i) {
+        int expected = kFree;
+        if (temporaries[i].state.compare_exchange_strong(expected, kClaimed)) {
+            std::memcpy(temporaries[i].path, path.c_str(), path.size() + 1);
+            temporaries[i].state.store(kRegistered);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void ReleaseSlot(int32_t slot) {
+    if (slot >= 0) temporaries[slot].state.store(kFree);
+}
+
+void RemoveRegisteredTemporaries() {
+    for (TemporarySlot& slot : temporaries) {
+        if (slot.state.load() == kRegistered) DeleteFileA(slot.path);
+    }
+}
+
+// Ctrl+C counts as SIGINT, Ctrl+Break and closing the console (or logging off, shutting down)
+// as SIGTERM, so that the tools end with the same status everywhere. The flag is set before the
+// files are removed: a temporary file made after the removal sees it and removes itself.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    bool second = interruptSignal.load() != 0;
+    interruptSignal.store(event == CTRL_C_EVENT ? SIGINT : SIGTERM);
+    RemoveRegisteredTemporaries();
+    // A second Ctrl+C or Ctrl+Break goes on to the default handler, which ends the process. For
+    // closing the console the system ends the process once this returns anyway.
+    if (second && (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)) return FALSE;
+    return TRUE;
+}
+
+void RandomSuffix(char* out) {
+    static std::atomic<uint32_t> counter{0};
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    uint64_t x = static_cast<uint64_t>(now.QuadPart) ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 40) ^
+                 (static_cast<uint64_t>(counter.fetch_add(1)) * 0x9E3779B97F4A7C15u);
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int i = 0; i < 6; ++i) {
+        x ^= x >> 33;
+        x *= 0xFF51AFD7ED558CCDu;
+        x ^= x >> 29;
+        out[i] = kChars[x % 62];
+    }
+    out[6] = '\0';
+}
+
+bool WriteAll(HANDLE file, const uint8_t* data, size_t size, DWORD* error) {
+    while (size > 0) {
+        DWORD request = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+        DWORD written = 0;
+        SetLastError(ERROR_SUCCESS);
+        if (!WriteFile(file, data, request, &written, nullptr) || written == 0) {
+            *error = GetLastError() == ERROR_SUCCESS ? ERROR_DISK_FULL : GetLastError();
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+// What kind of thing the name is, looked at without reading it: kind receives FILE_TYPE_DISK
+// for a file, another FILE_TYPE_* for a device or pipe ("NUL", "COM1", "\\.\pipe\x").
+// False when it does not exist (or cannot be opened even to look at).
+bool OpenForLooking(const char* path, HANDLE* file) {
+    *file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return *file != INVALID_HANDLE_VALUE;
+}
+
+// The identity of an open handle.
+void FillIdentity(const BY_HANDLE_FILE_INFORMATION& info, FileIdentity* identity) {
+    identity->device = info.dwVolumeSerialNumber;
+    identity->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+}
+
+// Name with an eventual symlink (or junction) at its end followed to the file it stands for, as
+// the rename must replace that file and not the link.
+std::string FinalName(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return path;
+    HANDLE file;
+    if (!OpenForLooking(path, &file)) return path;
+    char final[MAX_PATH + 8];
+    DWORD n = GetFinalPathNameByHandleA(file, final, sizeof final, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(file);
+    if (n == 0 || n >= sizeof final) return path;
+    // "\\?\C:\folder\file": the plain form is within MAX_PATH for the ANSI functions.
+    return std::strncmp(final, "\\\\?\\", 4) == 0 && final[5] == ':' ? std::string(final + 4) : std::string(final);
+}
+
+void CloseTemporary(StagedWrite* staged) {
+    if (staged->handle != -1) CloseHandle(reinterpret_cast<HANDLE>(staged->handle));
+    staged->handle = -1;
+}
+
+}  // namespace
+
+void SetWriteFailureForTesting(int64_t bytesBeforeFailure) { writeFailureAfter = bytesBeforeFailure; }
+
+// ---- File identity ----
+
+bool GetFileIdentity(const char* path, FileIdentity* identity) {
+    *identity = FileIdentity{};
+    if (path == nullptr || path[0] == '\0') return false;
+    HANDLE file;
+    if (OpenForLooking(path, &file)) {
+        BY_HANDLE_FILE_INFORMATION info;
+        bool ok = GetFileInformationByHandle(file, &info) != 0;
+        CloseHandle(file);
+        if (!ok) return false;
+        identity->exists = true;
+        FillIdentity(info, identity);
+        return true;
+    }
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return false;
+    // Not there (yet): the nearest existing folder and the rest of the name below it.
+    std::string folder = path;
+    std::string rest;
+    for (;;) {
+        size_t length = Win32FolderLength(folder.c_str());
+        std::string last = folder.substr(length);
+        rest = rest.empty() ? last : last + "/" + rest;
+        while (length > 1 && (folder[length - 1] == '\\' || folder[length - 1] == '/') &&
+               folder[length - 2] != ':' && (length > 2 || folder[0] != '\\')) {
+            --length;  // "a\b" -> "a", but "C:\" and "\" stay roots
+        }
+        folder = length == 0 ? std::string(".") : folder.substr(0, length);
+        if (OpenForLooking(folder.c_str(), &file)) break;
+        if (length == 0 || last.empty()) return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    bool ok = GetFileInformationByHandle(file, &info) != 0 && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    CloseHandle(file);
+    if (!ok) return false;
+    FillIdentity(info, identity);
+    // "." and ".." below an existing folder are text: nothing there can be a link yet.
+    std::string tidy;
+    size_t start = 0;
+    while (start <= rest.size()) {
+        size_t end = rest.find_first_of("/\\", start);
+        if (end == std::string::npos) end = rest.size();
+        std::string part = rest.substr(start, end - start);
+        bool above = tidy.empty() || tidy == ".." ||
+                     (tidy.size() > 3 && tidy.compare(tidy.size() - 3, 3, "/..") == 0);
+        if (part == ".." && above) {
+            tidy += tidy.empty() ? ".." : "/..";
+        } else if (part == "..") {
+            size_t cut = tidy.rfind('/');
+            tidy.erase(cut == std::string::npos ? 0 : cut);
+        } else if (!part.empty() && part != ".") {
+            tidy += tidy.empty() ? part : "/" + part;
+        }
+        start = end + 1;
+    }
+    identity->rest = tidy;
+    identity->ignoreCase = true;  // Windows names never distinguish case
+    return true;
+}
+
+bool SameFile(const FileIdentity& a, const FileIdentity& b) {
+    if (a.exists != b.exists || a.device != b.device || a.index != b.index) return false;
+    if (a.exists) return true;
+    // As NTFS compares names: each character by its upper case.
+    auto upper = [](const std::string& text) {
+        std::wstring wide(text.size() + 1, L'\0');
+        int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &wide[0],
+                                    static_cast<int>(wide.size()));
+        wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        if (!wide.empty()) CharUpperBuffW(&wide[0], static_cast<DWORD>(wide.size()));
+        return wide;
+    };
+    return upper(a.rest) == upper(b.rest);
+}
+
+// ---- Reading ----
+
+ReadResult ReadFileSafely(const char* path, uint8_t* buffer, size_t capacity, size_t* got,
+                          FileVersion* version, const FileVersion* expected, char* reason,
+                          size_t reasonCapacity) {
+    *got = 0;
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetReason(reason, reasonCapacity, "not a regular file (a folder)");
+        return kReadNotAFile;
+    }
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        SetWin32Reason(reason, reasonCapacity, GetLastError());
+        return kReadCannotOpen;
+    }
+    DWORD type = GetFileType(file);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (type != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetReason(reason, reasonCapacity, NotAFileReason(type));
+        CloseHandle(file);
+        return kReadNotAFile;
+    }
+    FileVersion opened;
+    opened.identity.exists = true;
+    FillIdentity(info, &opened.identity);
+    opened.size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    uint64_t ticks = (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                     info.ftLastWriteTime.dwLowDateTime;  // 100 ns since 1601
+    opened.modifiedSeconds = static_cast<int64_t>(ticks / 10000000u);
+    opened.modifiedNanoseconds = static_cast<int64_t>(ticks % 10000000u) * 100;
+    if (version != nullptr) *version = opened;
+    if (expected != nullptr && !SameFileVersion(opened, *expected)) {
+        SetReason(reason, reasonCapacity, "the file changed since it was first read");
+        CloseHandle(file);
+        return kReadChanged;
+    }
+    size_t total = 0;
+    while (total < capacity) {
+        DWORD n = 0;
+        DWORD want = capacity - total > 0x40000000u ? 0x40000000u : static_cast<DWORD>(capacity - total);
+        if (!ReadFile(file, buffer + total, want, &n, nullptr)) {
+            SetWin32Reason(reason, reasonCapacity, GetLastError());
+            CloseHandle(file);
+            *got = total;
+            return kReadFailed;
+        }
+        if (n == 0) break;
+        total += n;
+    }
+    CloseHandle(file);
+    *got = total;
+    return kReadOk;
+}
+
+ReadResult ReadFilePrefix(const char* path, uint8_t* buffer, size_t capacity, size_t* got) {
+    return ReadFileSafely(path, buffer, capacity, got, nullptr, nullptr, nullptr, 0);
+}
+
+ReadResult ReadStandardInput(uint8_t* buffer, size_t capacity, size_t* got, char* reason,
+                             size_t reasonCapacity) {
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    size_t total = 0;
+    while (total < capacity) {
+        DWORD n = 0;
+        DWORD want = capacity - total > 0x40000000u ? 0x40000000u : static_cast<DWORD>(capacity - total);
+        if (!ReadFile(input, buffer + total, want, &n, nullptr)) {
+            DWORD error = GetLastError();
+            if (error == ERROR_BROKEN_PIPE) break;  // the writing end closed: the end of input
+            SetWin32Reason(reason, reasonCapacity, error);
+            *got = total;
+            return kReadFailed;
+        }
+        if (n == 0) break;
+        total += n;
+    }
+    *got = total;
+    return kReadOk;
+}
+
+// ---- Writing ----
+
+WriteResult StageFileWrite(const char* path, const void* data, size_t size,
+                           const WriteOptions& options, StagedWrite* staged, char* reason,
+                           size_t reasonCapacity) {
+    *staged = StagedWrite{};
+    if (IsFolderName(path)) {
+        SetWin32Reason(reason, reasonCapacity, ERROR_ACCESS_DENIED);
+        return kWriteCreateFailed;
+    }
+    staged->target = FinalName(path);
+    DWORD attributes = GetFileAttributesA(staged->target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetWin32Reason(reason, reasonCapacity, ERROR_ACCESS_DENIED);
+        return kWriteCreateFailed;
+    }
+    // A device ("NUL", "COM1", "LPT1", also as "folder\nul.png") or a pipe is never replaced.
+    HANDLE looked;
+    if (OpenForLooking(staged->target.c_str(), &looked)) {
+        DWORD type = GetFileType(looked);
+        CloseHandle(looked);
+        if (type != FILE_TYPE_DISK) {
+            SetReason(reason, reasonCapacity, NotAFileReason(type));
+            return kWriteNotAFile;
+        }
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if ((attributes & FILE_ATTRIBUTE_READONLY) && !options.force) {
+            SetReason(reason, reasonCapacity, "the file is read-only");
+            return kWriteReadOnly;
+        }
+        // What the new file takes over from the one it replaces.
+        staged->attributes = attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    }
+    // A short temporary name in the target's folder, so that MoveFileEx only renames it.
+    std::string folder = staged->target.substr(0, Win32FolderLength(staged->target.c_str()));
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
+        char suffix[7];
+        RandomSuffix(suffix);
+        staged->temporary = folder + ".vr" + suffix;
+        staged->slot = ClaimSlot(staged->temporary);
+        if (staged->slot < 0) {
+            if (staged->temporary.size() >= MAX_PATH) {
+                SetWin32Reason(reason, reasonCapacity, ERROR_FILENAME_EXCED_RANGE);
+            } else {
+                SetReason(reason, reasonCapacity, "too many files being written at once");
+            }
+            return kWriteCreateFailed;
+        }
+        file = CreateFileA(staged->temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            DWORD error = GetLastError();
+            ReleaseSlot(staged->slot);
+            staged->slot = -1;
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+                SetWin32Reason(reason, reasonCapacity, error);
+                return kWriteCreateFailed;
+            }
+        }
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        SetWin32Reason(reason, reasonCapacity, ERROR_FILE_EXISTS);
+        return kWriteCreateFailed;
+    }
+    staged->handle = reinterpret_cast<intptr_t>(file);
+    if (interruptSignal.load() != 0) {
+        AbortStagedWrite(staged);
+        SetReason(reason, reasonCapacity, "interrupted");
+        return kWriteInterrupted;
+    }
+    // The test seam: a full disk takes only part.
+    bool full = writeFailureAfter >= 0 && size > static_cast<uint64_t>(writeFailureAfter);
+    DWORD error = ERROR_DISK_FULL;
+    if (!WriteAll(file, static_cast<const uint8_t*>(data), full ? static_cast<size_t>(writeFailureAfter) : size,
+                  &error) ||
+        full) {
+        SetWin32Reason(reason, reasonCapacity, error);
+        AbortStagedWrite(staged);
+        return kWriteWriteFailed;
+    }
+    return kWriteOk;
+}
+
+WriteResult FlushStagedWrite(StagedWrite* staged, char* reason, size_t reasonCapacity) {
+    if (staged->flushed) return kWriteOk;
+    if (!FlushFileBuffers(reinterpret_cast<HANDLE>(staged->handle))) {
+        SetWin32Reason(reason, reasonCapacity, GetLastError());
+        return kWriteWriteFailed;
+    }
+    staged->flushed = true;
+    return kWriteOk;
+}
+
+// Windows has no flush of a whole volume for a normal user: each file is flushed.
+WriteResult FlushStagedWrites(StagedWrite* staged, size_t count, char* reason, size_t reasonCapacity) {
+    for (size_t i = 0; i < count; ++i) {
+        WriteResult result = FlushStagedWrite(&staged[i], reason, reasonCapacity);
+        if (result != kWriteOk) return result;
+    }
+    return kWriteOk;
+}
+
+WriteResult CommitStagedWrite(StagedWrite* staged, char* reason, size_t reasonCapacity) {
+    WriteResult result = FlushStagedWrite(staged, reason, reasonCapacity);
+    if (result != kWriteOk) {
+        AbortStagedWrite(staged);
+        return result;
+    }
+    CloseTemporary(staged);
+    const char* target = staged->target.c_str();
+    bool unlocked = (staged->attributes & FILE_ATTRIBUTE_READONLY) &&
+                    SetFileAttributesA(target, staged->attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (interruptSignal.load() == 0 &&
+        MoveFileExA(staged->temporary.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ReleaseSlot(staged->slot);
+        staged->slot = -1;
+        if (staged->attributes != 0) SetFileAttributesA(target, staged->attributes);
+        return kWriteOk;
+    }
+    DWORD error = GetLastError();
+    if (unlocked) SetFileAttributesA(target, staged->attributes);
+    if (interruptSignal.load() != 0) {
+        SetReason(reason, reasonCapacity, "interrupted");
+        result = kWriteInterrupted;
+    } else {
+        SetWin32Reason(reason, reasonCapacity, error);
+        result = kWriteCreateFailed;
+    }
+    AbortStagedWrite(staged);
+    return result;
+}
+
+void AbortStagedWrite(StagedWrite* staged) {
+    CloseTemporary(staged);
+    if (staged->slot >= 0) {
+        DeleteFileA(staged->temporary.c_str());
+        ReleaseSlot(staged->slot);
+        staged->slot = -1;
+    }
+}
+
+// ---- Interrupts ----
+
+void InstallInterruptCleanup() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
+
+int32_t InterruptSignal() { return interruptSignal.load(); }
+
+int32_t PendingTemporaryFiles() {
+    int32_t n = 0;
+    for (const TemporarySlot& slot : temporaries) n += slot.state.load() == kRegistered ? 1 : 0;
+    return n;
+}
+
+void SimulateInterruptForTesting(int32_t signal) {
+    interruptSignal.store(signal);
+    if (signal != 0) RemoveRegisteredTemporaries();
+}
+
+// ---- Standard output ----
+
+bool WriteStandardOutput(const void* data, size_t size, char* reason, size_t reasonCapacity) {
+    if (!FinishStandardOutput(reason, reasonCapacity)) return false;
+    // WriteFile on the handle: binary, whatever mode the C runtime gave stdout.
+    DWORD error = ERROR_SUCCESS;
+    if (!WriteAll(GetStdHandle(STD_OUTPUT_HANDLE), static_cast<const uint8_t*>(data), size, &error)) {
+        SetWin32Reason(reason, reasonCapacity, error);
+        return false;
+    }
+    return true;
+}
+
+bool FinishStandardOutput(char* reason, size_t reasonCapacity) {
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        SetReason(reason, reasonCapacity, std::strerror(errno != 0 ? errno : EIO));
+        return false;
+    }
+    return true;
+}
+
+bool IsFolderName(const char* path) {
+    size_t length = std::strlen(path);
+    if (length == 0) return false;
+    size_t folder = Win32FolderLength(path);
+    if (folder == length) return true;  // "sub\", "sub/", "C:"
+    const char* last = path + folder;
+    return std::strcmp(last, ".") == 0 || std::strcmp(last, "..") == 0;
+}
