@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "platform/png.h"
 #include "render/display.h"
+#include "render/indexed_view.h"
 #include "render/view.h"
 
 namespace {
@@ -194,14 +195,15 @@ bool WriteOutputFile(const std::string& file, const void* bytes, size_t size) {
     return true;
 }
 
-// The display bitmap as the viewer's pane shows it at the given size, as a PNG file.
+// The display bitmap as the viewer's pane shows it at the given size, as a PNG file (palette
+// pixels where the picture has at most 256 colours). The 1:1 pane reads the rows through its
+// own header; the full picture and the doubled pane through the file image's.
 bool WritePng(const std::string& file, ViewSize view) {
-    const int32_t width = ViewWidth(view);
-    const int32_t height = ViewHeight(view);
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-    RenderView(view, rgb.data());
+    const uint8_t* info = view == kViewSmall ? viewBitmapInfo : displayBitmap + 16;
+    const uint8_t* bits = displayBitmap + 2 + DisplayBitmapPixelOffset();
+    PngImage image;
     std::vector<uint8_t> png;
-    if (!EncodePngRgb(rgb.data(), width, height, &png)) {
+    if (!BuildIndexedView(info, bits, view, &image) || !EncodePng(image, &png)) {
         Fail(file, "the PNG encoder failed");
         return false;
     }
