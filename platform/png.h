@@ -37,6 +37,8 @@ constexpr bool kPngFilterIndexed = false;  // palette rows: no filter
 struct PngCompression {
     int32_t level = -1;          // zlib level 1 .. 9; other values: the choice above
     int32_t filterIndexed = -1;  // 0: no filter, 1: adaptive; other values: the choice above
+    int32_t strategy = -1;       // zlib strategy 0 .. 3 (default, filtered, Huffman only, RLE);
+                                 // other values: libpng's own (filtered when rows are filtered)
 };
 
 // Encodes `image` as the bytes of a PNG file into *png (replacing its contents). False, with *png

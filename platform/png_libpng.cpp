@@ -16,7 +16,8 @@ void FlushNothing(png_structp) {}
 
 // libpng reports errors by longjmp to the setjmp below; this frame holds no object with a
 // destructor between the two, so the jump skips nothing that needs to run.
-bool Encode(const PngImage& image, int level, bool filterRows, std::vector<uint8_t>* out) {
+bool Encode(const PngImage& image, int level, bool filterRows, int strategy,
+            std::vector<uint8_t>* out) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (png == nullptr) return false;
     png_infop info = png_create_info_struct(png);
@@ -26,6 +27,7 @@ bool Encode(const PngImage& image, int level, bool filterRows, std::vector<uint8
     }
     png_set_write_fn(png, out, AppendBytes, FlushNothing);
     png_set_compression_level(png, level);
+    if (strategy >= 0 && strategy <= 3) png_set_compression_strategy(png, strategy);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, filterRows ? PNG_ALL_FILTERS : PNG_FILTER_NONE);
     const bool indexed = image.colour == kPngIndexed;
     png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
@@ -62,10 +64,10 @@ bool EncodePng(const PngImage& image, std::vector<uint8_t>* png, const PngCompre
     const int level = compression.level >= 1 && compression.level <= 9
                           ? compression.level
                           : (indexed ? kPngLevelIndexed : kPngLevelRgb);
-    const bool filterRows = indexed ? (compression.filterIndexed < 0 ? kPngFilterIndexed
-                                                                     : compression.filterIndexed != 0)
-                                    : true;
-    if (!Encode(image, level, filterRows, png)) {
+    const bool explicitFilter = compression.filterIndexed == 0 || compression.filterIndexed == 1;
+    const bool filterRows =
+        !indexed || (explicitFilter ? compression.filterIndexed == 1 : kPngFilterIndexed);
+    if (!Encode(image, level, filterRows, compression.strategy, png)) {
         png->clear();
         return false;
     }

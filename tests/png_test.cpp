@@ -54,18 +54,24 @@ bool DecodeToRgb(const Bytes& png, int32_t* width, int32_t* height, Bytes* rgb) 
         FAILED(factory.p->CreateDecoderFromStream(stream.p, nullptr, WICDecodeMetadataCacheOnLoad,
                                                   &decoder.p)) ||
         FAILED(decoder.p->GetFrame(0, &frame.p)) ||
-        FAILED(WICConvertBitmapSource(GUID_WICPixelFormat24bppBGR, frame.p, &bgr.p)) ||
+        FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGR, frame.p, &bgr.p)) ||
         FAILED(bgr.p->GetSize(&w, &h))) {
         return false;
     }
-    Bytes pixels(static_cast<size_t>(w) * h * 3);
-    if (FAILED(bgr.p->CopyPixels(nullptr, w * 3, static_cast<UINT>(pixels.size()), pixels.data()))) {
+    // 32-bit pixels (blue, green, red, unused): Wine converts palette pixels to these, not to
+    // 24-bit ones.
+    Bytes pixels(static_cast<size_t>(w) * h * 4);
+    if (FAILED(bgr.p->CopyPixels(nullptr, w * 4, static_cast<UINT>(pixels.size()), pixels.data()))) {
         return false;
     }
-    for (size_t i = 0; i < pixels.size(); i += 3) std::swap(pixels[i], pixels[i + 2]);
+    rgb->resize(static_cast<size_t>(w) * h * 3);
+    for (size_t i = 0, o = 0; i < pixels.size(); i += 4, o += 3) {
+        (*rgb)[o] = pixels[i + 2];
+        (*rgb)[o + 1] = pixels[i + 1];
+        (*rgb)[o + 2] = pixels[i];
+    }
     *width = static_cast<int32_t>(w);
     *height = static_cast<int32_t>(h);
-    *rgb = pixels;
     return true;
 }
 #else
