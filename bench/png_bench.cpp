@@ -122,6 +122,35 @@ BENCHMARK(BM_PngPalette)
     ->ArgNames({"level", "filter", "strategy"})
     ->Unit(benchmark::kMillisecond);
 
+// The pictures that stay RGB (YJK with more than 256 colours), at each zlib level with libpng's
+// adaptive filter. "x_level6_bytes": bytes / those at level 6, the former output's level.
+void BM_PngRgbLevel(benchmark::State& state) {
+    PngCompression compression;
+    std::vector<uint8_t> png;
+    const auto encodeAll = [&](int32_t level, double* pictures) {
+        compression.level = level;
+        size_t bytes = 0;
+        *pictures = 0;
+        for (const CorpusPicture& p : Corpus()) {
+            if (p.image.colour != kPngRgb) continue;
+            EncodePng(p.image, &png, compression);
+            bytes += png.size();
+            ++*pictures;
+        }
+        return bytes;
+    };
+    double pictures = 0;
+    const size_t level6 = encodeAll(6, &pictures);
+    size_t bytes = 0;
+    for (auto _ : state) bytes = encodeAll(static_cast<int32_t>(state.range(0)), &pictures);
+    state.counters["pictures"] = pictures;
+    state.counters["pictures_per_s"] =
+        benchmark::Counter(pictures, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["bytes"] = static_cast<double>(bytes);
+    state.counters["x_level6_bytes"] = static_cast<double>(bytes) / static_cast<double>(level6);
+}
+BENCHMARK(BM_PngRgbLevel)->DenseRange(1, 9, 1)->ArgName("level")->Unit(benchmark::kMillisecond);
+
 // The default choice, description included: what one PNG costs the converter now, beside the
 // former RenderView + RGB encoding.
 void BM_PngDefaultWithView(benchmark::State& state) {

@@ -29,7 +29,7 @@ struct PngImage {
 
 // The measured choice of compression (figures in the README). RGB rows always get libpng's
 // adaptive filter. WIC has no zlib level to set; it follows the filter choice only.
-constexpr int32_t kPngLevelIndexed = 6;
+constexpr int32_t kPngLevelIndexed = 4;
 constexpr int32_t kPngLevelRgb = 6;
 constexpr bool kPngFilterIndexed = false;  // palette rows: no filter
 
