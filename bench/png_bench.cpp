@@ -118,7 +118,7 @@ void BM_PngPalette(benchmark::State& state) {
 }
 BENCHMARK(BM_PngPalette)
     ->ArgsProduct({benchmark::CreateDenseRange(1, 9, 1), {0, 1}, {-1}})
-    ->ArgsProduct({{1, 6}, {0}, {0, 3}})
+    ->ArgsProduct({{1, 6}, {0}, {0, 2, 3}})
     ->ArgNames({"level", "filter", "strategy"})
     ->Unit(benchmark::kMillisecond);
 
