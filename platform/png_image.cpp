@@ -1,4 +1,4 @@
-// The checks both PNG encoders make before they start.
+// What both PNG encoders share: the checks they make before they start, and the RGB entry.
 #include "platform/png.h"
 
 #include <cstddef>
@@ -27,4 +27,16 @@ bool PngImageValid(const PngImage& image) {
     // The last row need not be padded to the stride.
     const size_t needed = static_cast<size_t>(image.stride) * (image.height - 1) + rowBytes;
     return image.pixels.size() >= needed;
+}
+
+// The RGB entry, over EncodePng.
+bool EncodePngRgb(const uint8_t* rgb, int32_t width, int32_t height, std::vector<uint8_t>* png) {
+    png->clear();
+    if (width <= 0 || height <= 0 || width > 65535 || height > 65535) return false;
+    PngImage image;
+    image.width = width;
+    image.height = height;
+    image.stride = width * 3;
+    image.pixels.assign(rgb, rgb + static_cast<size_t>(image.stride) * height);
+    return EncodePng(image, png);
 }

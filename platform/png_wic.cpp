@@ -130,14 +130,3 @@ bool EncodePng(const PngImage& image, std::vector<uint8_t>* png, const PngCompre
     if (!ok) png->clear();
     return ok;
 }
-
-bool EncodePngRgb(const uint8_t* rgb, int32_t width, int32_t height, std::vector<uint8_t>* png) {
-    png->clear();
-    if (width <= 0 || height <= 0 || width > 65535 || height > 65535) return false;
-    PngImage image;
-    image.width = width;
-    image.height = height;
-    image.stride = width * 3;
-    image.pixels.assign(rgb, rgb + static_cast<size_t>(image.stride) * height);
-    return EncodePng(image, png);
-}
