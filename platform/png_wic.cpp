@@ -33,14 +33,14 @@ bool CopyStream(IStream* stream, std::vector<uint8_t>* out) {
 }
 
 // The PNG encoder's row filter: "FilterOption" in the frame's option bag.
-bool SetFilterOption(IPropertyBag2* options, WICPngFilterOption filter) {
+void SetFilterOption(IPropertyBag2* options, WICPngFilterOption filter) {
     PROPBAG2 name = {};
     name.pstrName = const_cast<LPOLESTR>(L"FilterOption");
     VARIANT value;
     VariantInit(&value);
     value.vt = VT_UI1;
     value.bVal = static_cast<BYTE>(filter);
-    return SUCCEEDED(options->Write(1, &name, &value));
+    options->Write(1, &name, &value);
 }
 
 bool Encode(const PngImage& image, bool filterRows, std::vector<uint8_t>* out) {
@@ -58,9 +58,13 @@ bool Encode(const PngImage& image, bool filterRows, std::vector<uint8_t>* out) {
         FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream.p)) ||
         FAILED(factory.p->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder.p)) ||
         FAILED(encoder.p->Initialize(stream.p, WICBitmapEncoderNoCache)) ||
-        FAILED(encoder.p->CreateNewFrame(&frame.p, &options.p)) ||
-        !SetFilterOption(options.p, filterRows ? WICPngFilterAdaptive : WICPngFilterNone) ||
-        FAILED(frame.p->Initialize(options.p)) || FAILED(frame.p->SetSize(width, height))) {
+        FAILED(encoder.p->CreateNewFrame(&frame.p, &options.p))) {
+        return false;
+    }
+    // The filter only changes speed and size: a WIC without the option (before Windows 8) still
+    // writes correct pixels, so its refusal is no failure.
+    SetFilterOption(options.p, filterRows ? WICPngFilterAdaptive : WICPngFilterNone);
+    if (FAILED(frame.p->Initialize(options.p)) || FAILED(frame.p->SetSize(width, height))) {
         return false;
     }
     // pHYs: WIC's frame encoder takes the resolution in dots per inch and writes it as pixels
