@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/png.h"
 #include "render/display.h"
+#include "render/indexed_view.h"
 #include "render/view.h"
 
 namespace {
@@ -348,11 +349,12 @@ bool EncodeOutput(Run& run, const Step& step, const std::string& file, std::vect
             bytes->assign(run.bitmap.FileImage(), run.bitmap.FileImage() + run.bitmap.FileSize());
             return true;
         case kStepWritePng: {
-            const int32_t width = ViewWidth(run.bitmap, run.view);
-            const int32_t height = ViewHeight(run.view);
-            std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-            RenderView(run.bitmap, run.view, rgb.data());
-            if (!EncodePngRgb(rgb.data(), width, height, bytes)) {
+            // Palette pixels where the picture has at most 256 colours. The 1:1 pane reads the
+            // rows through its own header; the full picture and the doubled pane through the
+            // file image's.
+            const uint8_t* info = run.view == kViewSmall ? run.bitmap.ViewInfo() : run.bitmap.FileInfo();
+            PngImage image;
+            if (!BuildIndexedView(info, run.bitmap.Rows(), run.view, &image) || !EncodePng(image, bytes)) {
                 return Failed(run, file, "the PNG encoder failed");
             }
             return true;

@@ -1,9 +1,9 @@
 // PNG encoding with libpng, into memory.
-#include "platform/png.h"
-
 #include <png.h>
 
 #include <cstddef>
+
+#include "platform/png.h"
 
 namespace {
 
@@ -16,7 +16,8 @@ void FlushNothing(png_structp) {}
 
 // libpng reports errors by longjmp to the setjmp below; this frame holds no object with a
 // destructor between the two, so the jump skips nothing that needs to run.
-bool Encode(const uint8_t* rgb, png_uint_32 width, png_uint_32 height, std::vector<uint8_t>* out) {
+bool Encode(const PngImage& image, int level, bool filterRows, int strategy,
+            std::vector<uint8_t>* out) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (png == nullptr) return false;
     png_infop info = png_create_info_struct(png);
@@ -25,11 +26,29 @@ bool Encode(const uint8_t* rgb, png_uint_32 width, png_uint_32 height, std::vect
         return false;
     }
     png_set_write_fn(png, out, AppendBytes, FlushNothing);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+    png_set_compression_level(png, level);
+    if (strategy >= 0 && strategy <= 3) png_set_compression_strategy(png, strategy);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, filterRows ? PNG_ALL_FILTERS : PNG_FILTER_NONE);
+    const bool indexed = image.colour == kPngIndexed;
+    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
+                 static_cast<png_uint_32>(image.height), image.bitDepth,
+                 indexed ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (indexed) {
+        png_color palette[256];
+        for (int32_t i = 0; i < image.paletteSize; ++i) {
+            palette[i].red = image.palette[3 * i];
+            palette[i].green = image.palette[3 * i + 1];
+            palette[i].blue = image.palette[3 * i + 2];
+        }
+        png_set_PLTE(png, info, palette, image.paletteSize);
+    }
+    if (image.pixelsPerMetreX != 0 && image.pixelsPerMetreY != 0) {
+        png_set_pHYs(png, info, image.pixelsPerMetreX, image.pixelsPerMetreY, PNG_RESOLUTION_METER);
+    }
     png_write_info(png, info);
-    for (png_uint_32 y = 0; y < height; ++y) {
-        png_write_row(png, const_cast<png_bytep>(rgb + static_cast<size_t>(y) * width * 3));
+    for (int32_t y = 0; y < image.height; ++y) {
+        png_write_row(png, image.pixels.data() + static_cast<size_t>(y) * image.stride);
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -38,10 +57,17 @@ bool Encode(const uint8_t* rgb, png_uint_32 width, png_uint_32 height, std::vect
 
 }  // namespace
 
-bool EncodePngRgb(const uint8_t* rgb, int32_t width, int32_t height, std::vector<uint8_t>* png) {
+bool EncodePng(const PngImage& image, std::vector<uint8_t>* png, const PngCompression& compression) {
     png->clear();
-    if (width <= 0 || height <= 0) return false;
-    if (!Encode(rgb, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), png)) {
+    if (!PngImageValid(image)) return false;
+    const bool indexed = image.colour == kPngIndexed;
+    const int level = compression.level >= 1 && compression.level <= 9
+                          ? compression.level
+                          : (indexed ? kPngLevelIndexed : kPngLevelRgb);
+    const bool explicitFilter = compression.filterIndexed == 0 || compression.filterIndexed == 1;
+    const bool filterRows =
+        !indexed || (explicitFilter ? compression.filterIndexed == 1 : kPngFilterIndexed);
+    if (!Encode(image, level, filterRows, compression.strategy, png)) {
         png->clear();
         return false;
     }

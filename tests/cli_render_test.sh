@@ -31,34 +31,50 @@ def bmp(path):
             rows.append([r[3 * x:3 * x + 3][::-1] for x in range(w)])
     return w, h, rows, dict(size=size, off=off, bpp=bpp, xppm=xppm, yppm=yppm, used=used)
 
-def png(path):
-    """(width, height, rows of (r, g, b)) of an 8-bit RGB PNG; every CRC is checked."""
+def png(path, meta=None):
+    """(width, height, rows of (r, g, b)) of an 8-bit RGB PNG or a 4- or 8-bit palette PNG;
+    every CRC is checked. meta, a dict, receives IHDR's depth and colour type and pHYs."""
     d = open(path, "rb").read()
     assert d[:8] == b"\x89PNG\r\n\x1a\n", "signature"
-    at, idat, ihdr = 8, b"", None
+    at, idat, ihdr, plte, phys = 8, b"", None, None, None
     while at < len(d):
         n, t = struct.unpack_from(">I4s", d, at)
         body = d[at + 8:at + 8 + n]
         assert struct.unpack_from(">I", d, at + 8 + n)[0] == zlib.crc32(t + body), "CRC of " + t.decode()
         if t == b"IHDR": ihdr = struct.unpack(">IIBBBBB", body)
+        if t == b"PLTE": assert plte is None and idat == b"" and n % 3 == 0 and 0 < n <= 768; plte = body
+        if t == b"pHYs": assert n == 9 and idat == b""; phys = struct.unpack(">IIB", body)
         if t == b"IDAT": idat += body
         at += 12 + n
         if t == b"IEND": break
     w, h, depth, colour, _, _, interlace = ihdr
-    assert depth == 8 and colour == 2 and interlace == 0, ihdr
-    raw, stride, prev, rows, p = zlib.decompress(idat), w * 3, bytearray(w * 3), [], 0
+    assert (depth, colour) in ((8, 2), (4, 3), (8, 3)) and interlace == 0, ihdr
+    assert (plte is not None) == (colour == 3), "PLTE with colour type 3 only"
+    if meta is not None: meta.update(depth=depth, colour=colour, phys=phys)
+    bpp = 3 if colour == 2 else 1  # bytes to the corresponding byte of the pixel on the left
+    stride = (w * (3 * 8 if colour == 2 else depth) + 7) // 8
+    raw, prev, rows, p = zlib.decompress(idat), bytearray(stride), [], 0
+    assert len(raw) == h * (1 + stride), "image data size"
     for y in range(h):
         f, line = raw[p], bytearray(raw[p + 1:p + 1 + stride]); p += 1 + stride
+        assert f <= 4, "filter type"
         for i in range(stride):
-            a = line[i - 3] if i >= 3 else 0
-            b, c = prev[i], prev[i - 3] if i >= 3 else 0
+            a = line[i - bpp] if i >= bpp else 0
+            b, c = prev[i], prev[i - bpp] if i >= bpp else 0
             if f == 1: line[i] = (line[i] + a) & 255
             elif f == 2: line[i] = (line[i] + b) & 255
             elif f == 3: line[i] = (line[i] + (a + b) // 2) & 255
             elif f == 4:
                 pa, pb, pc = abs(b - c), abs(a - c), abs(a + b - 2 * c)
                 line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        rows.append([bytes(line[3 * x:3 * x + 3]) for x in range(w)]); prev = line
+        if colour == 2:
+            rows.append([bytes(line[3 * x:3 * x + 3]) for x in range(w)])
+        else:
+            # 4-bit pixels: the left one in the high nibble.
+            idx = list(line) if depth == 8 else [line[x // 2] >> (4 - 4 * (x % 2)) & 15 for x in range(w)]
+            assert max(idx) < len(plte) // 3, "palette index beyond PLTE"
+            rows.append([plte[3 * i:3 * i + 3] for i in idx])
+        prev = line
     return w, h, rows
 
 def mean(a, b):
@@ -89,6 +105,12 @@ def main():
         d = open(sys.argv[2], "rb").read(); v = open(sys.argv[3], "rb").read()[7:]
         off = struct.unpack_from("<I", d, 10)[0]; n = int(sys.argv[4])
         print("same" if all(d[off + (211 - y) * n:][:n] == v[y * n:(y + 1) * n] for y in range(212)) else "differ")
+    elif cmd == "format":  # format PNG...: bit depth, colour type and pHYs (x:y:unit) of each
+        out = []
+        for path in sys.argv[2:]:
+            m = {}; png(path, m); p = m["phys"]
+            out.append("%d/%d/%s" % (m["depth"], m["colour"], "%d:%d:%d" % p if p else "-"))
+        print(" ".join(out))
     elif cmd == "pixel":  # pixel PNG X Y
         _, _, b = png(sys.argv[2]); print(b[int(sys.argv[4])][int(sys.argv[3])].hex())
 
@@ -132,6 +154,17 @@ while read -r ext mode size off bpp width xppm table line; do
   check "$ext: --view full is the default" "" "$(cmp "$work/$ext.png" "$work/$ext-full.png")"
   check "$ext: small view" "256 212 same" "$(img small "$work/$ext.bmp" "$work/$ext-small.png")"
   check "$ext: large view" "512 424 same" "$(img large "$work/$ext.bmp" "$work/$ext-large.png")"
+  # Palette PNGs for the 16- and 256-colour modes (the noise in YJK has far more than 256
+  # colours); full, small, large. Only the 512-wide full view says its pixels are half as wide
+  # as high (pHYs in pixels per metre, unit 1 = metre).
+  case $ext in
+    sc5) want="4/3/- 4/3/- 4/3/-" ;;
+    sc6|sc7) want="4/3/18000:9000:1 8/3/- 4/3/-" ;;
+    sc8) want="8/3/- 8/3/- 8/3/-" ;;
+    *) want="8/2/- 8/2/- 8/2/-" ;;
+  esac
+  check "$ext: PNG depth/colour type/pHYs" "$want" \
+    "$(img format "$work/$ext.png" "$work/$ext-small.png" "$work/$ext-large.png")"
   if [ "$line" != - ]; then
     check "$ext: rows are the VRAM lines" same "$(img rows "$work/$ext.bmp" "$pic" "$line")"
   fi
