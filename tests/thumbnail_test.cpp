@@ -91,23 +91,6 @@ TEST(Thumbnail, SizeOfTheLongerSideKeepsEveryPixel) {
     EXPECT_EQ(t.rgb, rgb);
 }
 
-TEST(Thumbnail, UniformColourStaysUniformAtAnySize) {
-    Pixels colour(256 * 212 * 3);
-    for (size_t i = 0; i < colour.size(); i += 3) {
-        colour[i] = 0x21;
-        colour[i + 1] = 0xDE;
-        colour[i + 2] = 0x6B;
-    }
-    for (int32_t size : {1, 7, 100, 128, 200, 256, 300, 777, 1024}) {
-        const Thumbnail t = MakeThumbnail(colour.data(), 256, 212, size);
-        bool uniform = !t.rgb.empty();
-        for (size_t i = 0; i < t.rgb.size(); i += 3) {
-            uniform = uniform && t.rgb[i] == 0x21 && t.rgb[i + 1] == 0xDE && t.rgb[i + 2] == 0x6B;
-        }
-        EXPECT_TRUE(uniform) << "size " << size;
-    }
-}
-
 // Up, each thumbnail pixel is the picture pixel under its centre: P Q doubled is P P Q Q on
 // both lines; 3 -> 7 is not whole (centres at 3/14, 9/14, 15/14, ...: P P Q Q Q R R); asked for
 // 100, a 2 x 1 picture stops at 4x (8 x 4).
