@@ -1,7 +1,8 @@
 # Shared by the vramoria-convert test scripts (sourced): a scratch folder removed on exit, the
 # real pictures' folder, and the checks with their tally. The script ends with cli_summary NAME.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-pictures=${VRAMORIA_PICTURES:-$here/../../shared/pictures}
+source "$here/../scripts/lib/pictures.sh"
+pictures=$(vramoria_pictures "$(cd "$here/.." && pwd)")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0

@@ -5,7 +5,8 @@
 set -uo pipefail
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
-pictures=${VRAMORIA_PICTURES:-$here/../../shared/pictures}
+source "$here/../scripts/lib/pictures.sh"
+pictures=$(vramoria_pictures "$(cd "$here/.." && pwd)")
 tool=$build/cli/vramoria-convert
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
