@@ -10,6 +10,7 @@
 // is strictly nearer.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "convert/import_internal.h"
@@ -115,6 +116,7 @@ void EncodeYjk(const uint8_t* rgb, const std::vector<Choice>* palette, DitherMod
 
             GroupCode best;
             float bestError = 1e30f;
+            int bestOffset = 0;  // ties go to the pair nearest the estimate
             bool allPalette = true;
             for (int j = centreJ - 3; j <= centreJ + 3; ++j) {
                 if (j < -32 || j > 31) continue;
@@ -125,7 +127,7 @@ void EncodeYjk(const uint8_t* rgb, const std::vector<Choice>* palette, DitherMod
                     code.k = k;
                     float total = 0;
                     bool onlyPalette = true;
-                    for (int i = 0; i < 4 && total < bestError; ++i) {
+                    for (int i = 0; i < 4 && total <= bestError; ++i) {
                         const Pixel& q = px[i];
                         // Least squares of R = Y + J, G = Y + K, B = (5Y - 2J - K) / 4 for Y.
                         const float estimate = ((q.level[0] - j) + (q.level[1] - k) +
@@ -151,8 +153,10 @@ void EncodeYjk(const uint8_t* rgb, const std::vector<Choice>* palette, DitherMod
                             total += pixelBest;
                         }
                     }
-                    if (total < bestError) {
+                    const int offset = std::abs(j - centreJ) + std::abs(k - centreK);
+                    if (total < bestError || (total == bestError && offset < bestOffset)) {
                         bestError = total;
+                        bestOffset = offset;
                         best = code;
                         allPalette = onlyPalette;
                     }
