@@ -17,7 +17,36 @@ struct Released {
     }
 };
 
+// The size an image claims, checked before WIC sees the file: a decoder may allocate the whole
+// image from the header as soon as it is initialised.
+bool CheckClaim(uint64_t width, uint64_t height, size_t size, std::string* error) {
+    const uint64_t pixels = width * height;
+    if (width > kImageMaxSide || height > kImageMaxSide ||
+        pixels > static_cast<uint64_t>(kImageMaxPixels)) {
+        *error = "the PNG image is too large (" + std::to_string(width) + " x " +
+                 std::to_string(height) + "; at most " + std::to_string(kImageMaxSide) +
+                 " pixels a side)";
+        return false;
+    }
+    if (pixels / 8 / 1032 > size) {  // more than deflate can pack into the file
+        *error = "the PNG file is too short for the " + std::to_string(width) + " x " +
+                 std::to_string(height) + " image it claims";
+        return false;
+    }
+    return true;
+}
+
+uint32_t Get32Be(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
 bool Decode(const uint8_t* bytes, size_t size, RgbImage* image, std::string* error) {
+    // The first chunk is IHDR: length 13, "IHDR", width, height (big-endian).
+    if (size < 33 || memcmp(bytes + 12, "IHDR", 4) != 0) {
+        *error = "not a readable PNG file: the file ends too early or has no IHDR chunk first";
+        return false;
+    }
+    if (!CheckClaim(Get32Be(bytes + 16), Get32Be(bytes + 20), size, error)) return false;
     Released<IWICImagingFactory> factory;
     Released<IWICStream> stream;
     Released<IWICBitmapDecoder> decoder;
@@ -47,18 +76,7 @@ bool Decode(const uint8_t* bytes, size_t size, RgbImage* image, std::string* err
         return false;
     }
     const uint64_t pixels = uint64_t{width} * height;
-    if (width > kImageMaxSide || height > kImageMaxSide ||
-        pixels > static_cast<uint64_t>(kImageMaxPixels)) {
-        *error = "the PNG image is too large (" + std::to_string(width) + " x " +
-                 std::to_string(height) + "; at most " + std::to_string(kImageMaxSide) +
-                 " pixels a side)";
-        return false;
-    }
-    if (pixels / 8 / 1032 > size) {  // more than deflate can pack into the file
-        *error = "the PNG file is too short for the " + std::to_string(width) + " x " +
-                 std::to_string(height) + " image it claims";
-        return false;
-    }
+    if (!CheckClaim(width, height, size, error)) return false;
     if (FAILED(factory.p->CreateFormatConverter(&converter.p)) ||
         FAILED(converter.p->Initialize(frame.p, GUID_WICPixelFormat32bppBGRA,
                                        WICBitmapDitherTypeNone, nullptr, 0.0,
