@@ -257,13 +257,24 @@ std::vector<uint8_t> ImportFitted(const uint8_t* rgb, ScreenMode mode, DitherMod
             break;
         }
         case kScreen10: {  // YJK with YAE palette pixels
-            const std::vector<Choice> palette = ChoosePalette(rgb, pixels, 16);
-            EncodeYjk(rgb, &palette, dither, vram.data());
+            // The palette is for the pixels YJK of even Y cannot show exactly: those of a first
+            // encoding without palette (all pixels when YJK shows every one of them).
+            const std::vector<Choice> none;
+            std::vector<uint8_t> inexact;
+            EncodeYjk(rgb, &none, kDitherNone, vram.data(), &inexact);
+            std::vector<uint8_t> hard;
+            for (int32_t i = 0; i < pixels; ++i) {
+                if (inexact[static_cast<size_t>(i)] != 0) hard.insert(hard.end(), rgb + 3 * i, rgb + 3 * i + 3);
+            }
+            const std::vector<Choice> palette =
+                hard.empty() ? ChoosePalette(rgb, pixels, 16)
+                             : ChoosePalette(hard.data(), static_cast<int32_t>(hard.size() / 3), 16);
+            EncodeYjk(rgb, &palette, dither, vram.data(), nullptr);
             StorePalette(palette, kIdentity, vram.data() + kLargePaletteTable);
             break;
         }
         case kScreen12:
-            EncodeYjk(rgb, nullptr, dither, vram.data());
+            EncodeYjk(rgb, nullptr, dither, vram.data(), nullptr);
             break;
         case kScreenModeCount:
             break;

@@ -49,10 +49,11 @@ std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t co
 std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::vector<Choice>& choices,
                                   DitherMode dither);
 
-// SCREEN 12 (palette null) or SCREEN 10/11 (palette: the 16 YAE colours): 256 x 212 RGB to
-// 212 lines of 256 bytes.
+// SCREEN 12 (palette null) or SCREEN 10/11 (palette: the YAE colours, at most 16; none gives
+// YJK pixels of even Y only): 256 x 212 RGB to 212 lines of 256 bytes. inexact (may be null)
+// receives 1 for each pixel whose colour is not exactly the wanted one, 0 for the others.
 void EncodeYjk(const uint8_t* rgb, const std::vector<Choice>* palette, DitherMode dither,
-               uint8_t* vram);
+               uint8_t* vram, std::vector<uint8_t>* inexact);
 
 // The ordered dither's offset for a pixel, -0.5 .. 0.5 (4x4 Bayer).
 float BayerOffset(int32_t x, int32_t y);

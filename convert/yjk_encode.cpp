@@ -46,12 +46,14 @@ struct GroupCode {
     int j = 0, k = 0;
     int y[4] = {0, 0, 0, 0};
     int palette[4] = {-1, -1, -1, -1};  // the palette entry a pixel shows, or -1
+    float error[4] = {0, 0, 0, 0};      // each pixel's distance to what it wants
 };
 
 }  // namespace
 
 void EncodeYjk(const uint8_t* rgb, const std::vector<Choice>* palette, DitherMode dither,
-               uint8_t* vram) {
+               uint8_t* vram, std::vector<uint8_t>* inexact) {
+    if (inexact != nullptr) inexact->assign(static_cast<size_t>(256) * kImportHeight, 0);
     // Every colour a YJK pixel can show, in OKLab and linear light: 32768 5-bit RGB triples.
     std::vector<Lab> labs(32768);
     std::vector<Linear> linears(32768);
@@ -118,47 +120,80 @@ void EncodeYjk(const uint8_t* rgb, const std::vector<Choice>* palette, DitherMod
             float bestError = 1e30f;
             int bestOffset = 0;  // ties go to the pair nearest the estimate
             bool allPalette = true;
+            // One (J, K) pair for the group: each pixel's best Y (among those around its least
+            // squares estimate, or all of them) or its palette colour.
+            auto tryPair = [&](int j, int k, bool everyY) {
+                GroupCode code;
+                code.j = j;
+                code.k = k;
+                float total = 0;
+                bool onlyPalette = true;
+                for (int i = 0; i < 4 && total <= bestError; ++i) {
+                    const Pixel& q = px[i];
+                    // Least squares of R = Y + J, G = Y + K, B = (5Y - 2J - K) / 4 for Y.
+                    const float estimate = ((q.level[0] - j) + (q.level[1] - k) +
+                                            1.25f * (q.level[2] + (2.0f * j + k) / 4)) / (2 + 1.5625f);
+                    int lo = everyY ? 0 : static_cast<int>(std::floor(estimate)) - 2;
+                    if (yae) lo &= ~1;
+                    const int hi = everyY ? 31 : lo + 5;
+                    float pixelBest = 1e30f;
+                    int pixelY = 0;
+                    for (int y = lo; y <= hi; y += yStep) {
+                        if (y < 0 || y > 31) continue;
+                        const float d = Distance(q.lab, labs[static_cast<size_t>(RenderedKey(y, j, k))]);
+                        if (d < pixelBest) {
+                            pixelBest = d;
+                            pixelY = y;
+                        }
+                    }
+                    code.y[i] = pixelY;
+                    if (yae && q.paletteDistance < pixelBest) {
+                        code.palette[i] = q.palette;
+                        code.error[i] = q.paletteDistance;
+                    } else {
+                        onlyPalette = false;
+                        code.error[i] = pixelBest;
+                    }
+                    total += code.error[i];
+                }
+                const int offset = std::abs(j - centreJ) + std::abs(k - centreK);
+                if (total < bestError || (total == bestError && offset < bestOffset)) {
+                    bestError = total;
+                    bestOffset = offset;
+                    best = code;
+                    allPalette = onlyPalette;
+                }
+            };
             for (int j = centreJ - 3; j <= centreJ + 3; ++j) {
                 if (j < -32 || j > 31) continue;
                 for (int k = centreK - 3; k <= centreK + 3; ++k) {
                     if (k < -32 || k > 31) continue;
-                    GroupCode code;
-                    code.j = j;
-                    code.k = k;
-                    float total = 0;
-                    bool onlyPalette = true;
-                    for (int i = 0; i < 4 && total <= bestError; ++i) {
-                        const Pixel& q = px[i];
-                        // Least squares of R = Y + J, G = Y + K, B = (5Y - 2J - K) / 4 for Y.
-                        const float estimate = ((q.level[0] - j) + (q.level[1] - k) +
-                                                1.25f * (q.level[2] + (2.0f * j + k) / 4)) / (2 + 1.5625f);
-                        int lo = static_cast<int>(std::floor(estimate)) - 2;
-                        if (yae) lo &= ~1;
-                        float pixelBest = 1e30f;
-                        int pixelY = 0;
-                        for (int y = lo; y <= lo + 5; y += yStep) {
-                            if (y < 0 || y > 31) continue;
-                            const float d = Distance(q.lab, labs[static_cast<size_t>(RenderedKey(y, j, k))]);
-                            if (d < pixelBest) {
-                                pixelBest = d;
-                                pixelY = y;
-                            }
+                    tryPair(j, k, false);
+                }
+            }
+            // Colours that YJK may show exactly (all four on 5-bit levels, as in a rendered YJK
+            // picture) but not with a pair near the estimate, which clamping can mislead: every
+            // pair that shows one of the pixels exactly is tried. Photos almost never get here.
+            bool onLevels = bestError > 0;
+            for (int i = 0; i < 4 && onLevels; ++i) {
+                for (int c = 0; c < 3; ++c) {
+                    const int n = static_cast<int>(std::lround(px[i].level[c]));
+                    onLevels = onLevels && Widen(n) == LinearToSrgb(c == 0 ? px[i].want.r : c == 1 ? px[i].want.g : px[i].want.b);
+                }
+            }
+            for (int i = 0; i < 4 && onLevels && bestError > 0; ++i) {
+                if (px[i].paletteDistance == 0) continue;  // shown exactly by the palette anyway
+                const int r = static_cast<int>(std::lround(px[i].level[0]));
+                const int g = static_cast<int>(std::lround(px[i].level[1]));
+                const int b = static_cast<int>(std::lround(px[i].level[2]));
+                for (int y = 0; y < 32 && bestError > 0; y += yStep) {
+                    // R = clamp(Y + J): J exactly R - Y inside the range, any J beyond at its ends.
+                    const int jLo = r == 0 ? -32 : r - y, jHi = r == 31 ? 31 : r - y;
+                    const int kLo = g == 0 ? -32 : g - y, kHi = g == 31 ? 31 : g - y;
+                    for (int j = std::max(jLo, -32); j <= std::min(jHi, 31); ++j) {
+                        for (int k = std::max(kLo, -32); k <= std::min(kHi, 31); ++k) {
+                            if (Clamp31(FloorQuarter(5 * y - 2 * j - k + 2)) == b) tryPair(j, k, true);
                         }
-                        code.y[i] = pixelY;
-                        if (yae && q.paletteDistance < pixelBest) {
-                            code.palette[i] = q.palette;
-                            total += q.paletteDistance;
-                        } else {
-                            onlyPalette = false;
-                            total += pixelBest;
-                        }
-                    }
-                    const int offset = std::abs(j - centreJ) + std::abs(k - centreK);
-                    if (total < bestError || (total == bestError && offset < bestOffset)) {
-                        bestError = total;
-                        bestOffset = offset;
-                        best = code;
-                        allPalette = onlyPalette;
                     }
                 }
             }
@@ -168,6 +203,9 @@ void EncodeYjk(const uint8_t* rgb, const std::vector<Choice>* palette, DitherMod
             const int low[4] = {best.k & 7, (best.k >> 3) & 7, best.j & 7, (best.j >> 3) & 7};
             uint8_t* out = vram + static_cast<size_t>(line) * 256 + x0;
             for (int i = 0; i < 4; ++i) {
+                if (inexact != nullptr && best.error[i] > 1e-9f) {
+                    (*inexact)[static_cast<size_t>(line) * 256 + x0 + i] = 1;
+                }
                 Linear got;
                 if (best.palette[i] >= 0) {
                     out[i] = static_cast<uint8_t>(best.palette[i] << 4 | 0x08 | low[i]);
