@@ -181,18 +181,48 @@ void EncodeYjk(const uint8_t* rgb, const std::vector<Choice>* palette, DitherMod
                     onLevels = onLevels && Widen(n) == LinearToSrgb(c == 0 ? px[i].want.r : c == 1 ? px[i].want.g : px[i].want.b);
                 }
             }
-            for (int i = 0; i < 4 && onLevels && bestError > 0; ++i) {
+            // The pairs that show pixel i exactly with some Y: J = R - Y and K = G - Y inside the
+            // range, any J or K beyond Y at a clamped end (0 or 31), and the blue that follows.
+            struct PixelLevels {
+                int r, g, b;
+            };
+            auto levelsOf = [&](int i) {
+                return PixelLevels{static_cast<int>(std::lround(px[i].level[0])),
+                                   static_cast<int>(std::lround(px[i].level[1])),
+                                   static_cast<int>(std::lround(px[i].level[2]))};
+            };
+            auto pairRange = [](int level, int y, int* lo, int* hi) {
+                *lo = std::max(level == 0 ? -32 : level - y, -32);
+                *hi = std::min(level == 31 ? 31 : level - y, 31);
+            };
+            // From the pixel with the fewest such pairs; clamped colours can have thousands, and
+            // a group of only those is left to the search above.
+            int from = -1;
+            long fewest = 4096;
+            for (int i = 0; i < 4 && onLevels; ++i) {
                 if (px[i].paletteDistance == 0) continue;  // shown exactly by the palette anyway
-                const int r = static_cast<int>(std::lround(px[i].level[0]));
-                const int g = static_cast<int>(std::lround(px[i].level[1]));
-                const int b = static_cast<int>(std::lround(px[i].level[2]));
+                const PixelLevels v = levelsOf(i);
+                long count = 0;
+                for (int y = 0; y < 32; y += yStep) {
+                    int jLo, jHi, kLo, kHi;
+                    pairRange(v.r, y, &jLo, &jHi);
+                    pairRange(v.g, y, &kLo, &kHi);
+                    if (jHi >= jLo && kHi >= kLo) count += long{jHi - jLo + 1} * (kHi - kLo + 1);
+                }
+                if (count < fewest) {
+                    fewest = count;
+                    from = i;
+                }
+            }
+            if (from >= 0) {
+                const PixelLevels v = levelsOf(from);
                 for (int y = 0; y < 32 && bestError > 0; y += yStep) {
-                    // R = clamp(Y + J): J exactly R - Y inside the range, any J beyond at its ends.
-                    const int jLo = r == 0 ? -32 : r - y, jHi = r == 31 ? 31 : r - y;
-                    const int kLo = g == 0 ? -32 : g - y, kHi = g == 31 ? 31 : g - y;
-                    for (int j = std::max(jLo, -32); j <= std::min(jHi, 31); ++j) {
-                        for (int k = std::max(kLo, -32); k <= std::min(kHi, 31); ++k) {
-                            if (Clamp31(FloorQuarter(5 * y - 2 * j - k + 2)) == b) tryPair(j, k, true);
+                    int jLo, jHi, kLo, kHi;
+                    pairRange(v.r, y, &jLo, &jHi);
+                    pairRange(v.g, y, &kLo, &kHi);
+                    for (int j = jLo; j <= jHi; ++j) {
+                        for (int k = kLo; k <= kHi; ++k) {
+                            if (Clamp31(FloorQuarter(5 * y - 2 * j - k + 2)) == v.b) tryPair(j, k, true);
                         }
                     }
                 }
