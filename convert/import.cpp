@@ -140,6 +140,7 @@ std::vector<uint8_t> FitImage(const uint8_t* rgb, int32_t width, int32_t height,
                               int32_t outWidth, FitMode fit) {
     const int32_t outHeight = kImportHeight;
     std::vector<uint8_t> out(static_cast<size_t>(outWidth) * outHeight * 3, 0);
+    if (width <= 0 || height <= 0) return out;  // nothing to show: black
     if (width == outWidth && height == outHeight) {
         std::memcpy(out.data(), rgb, out.size());
         return out;
