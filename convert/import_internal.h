@@ -1,0 +1,61 @@
+// Shared by the import files: colour spaces and the palette and YJK encoders.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "convert/import.h"
+
+namespace import_detail {
+
+struct Linear {  // linear-light sRGB, 0..1
+    float r, g, b;
+};
+
+struct Lab {  // OKLab
+    float l, a, b;
+};
+
+inline float Distance(const Lab& x, const Lab& y) {
+    const float dl = x.l - y.l, da = x.a - y.a, db = x.b - y.b;
+    return dl * dl + da * da + db * db;
+}
+
+// 8-bit sRGB to linear light (a table made once, thread-safely).
+float SrgbToLinear(uint8_t v);
+// Linear light to 8-bit sRGB, rounded; clamped to 0..255.
+uint8_t LinearToSrgb(float v);
+Lab LinearToLab(const Linear& c);
+Lab SrgbToLab(const uint8_t* rgb);
+Linear SrgbToLinearColour(const uint8_t* rgb);
+
+// A colour a mode can show and how it is stored.
+struct Choice {
+    uint16_t code;  // palette word 0x0GRB (palette modes) or the GRAPHIC7 byte (SCREEN 8)
+    uint8_t rgb[3];
+    Linear linear;
+    Lab lab;
+};
+
+// A palette word's colour: 3-bit levels through the level table.
+Choice PaletteWordChoice(uint16_t word);
+
+// count palette words (0x0GRB) for the picture: its own colours when there are at most count
+// of them and all are palette colours (first appearance order, the rest black), otherwise
+// clusters in OKLab snapped to palette words and refined.
+std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t count);
+
+// Each pixel of a width x 212 picture to the index of a choice, dithered as asked.
+std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::vector<Choice>& choices,
+                                  DitherMode dither);
+
+// SCREEN 12 (palette null) or SCREEN 10/11 (palette: the YAE colours, at most 16; none gives
+// YJK pixels of even Y only): 256 x 212 RGB to 212 lines of 256 bytes. inexact (may be null)
+// receives 1 for each pixel whose colour is not exactly the wanted one, 0 for the others.
+void EncodeYjk(const uint8_t* rgb, const std::vector<Choice>* palette, DitherMode dither,
+               uint8_t* vram, std::vector<uint8_t>* inexact);
+
+// The ordered dither's offset for a pixel, -0.5 .. 0.5 (4x4 Bayer).
+float BayerOffset(int32_t x, int32_t y);
+
+}  // namespace import_detail

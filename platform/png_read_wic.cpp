@@ -1,0 +1,121 @@
+// PNG decoding with the Windows Imaging Component, from memory: a WIC stream over the bytes, the
+// PNG decoder's first frame converted to 32-bit BGRA (straight alpha), composited over black.
+#include <objbase.h>
+#include <wincodec.h>
+#include <windows.h>
+
+#include "platform/image_read.h"
+
+namespace {
+
+// Releases a COM interface at the end of a scope.
+template <typename T>
+struct Released {
+    T* p = nullptr;
+    ~Released() {
+        if (p != nullptr) p->Release();
+    }
+};
+
+// The size an image claims, checked before WIC sees the file: a decoder may allocate the whole
+// image from the header as soon as it is initialised.
+bool CheckClaim(uint64_t width, uint64_t height, size_t size, std::string* error) {
+    const uint64_t pixels = width * height;
+    if (width > kImageMaxSide || height > kImageMaxSide ||
+        pixels > static_cast<uint64_t>(kImageMaxPixels)) {
+        *error = "the PNG image is too large (" + std::to_string(width) + " x " +
+                 std::to_string(height) + "; at most " + std::to_string(kImageMaxSide) +
+                 " pixels a side)";
+        return false;
+    }
+    if (pixels / 8 / 1032 > size) {  // more than deflate can pack into the file
+        *error = "the PNG file is too short for the " + std::to_string(width) + " x " +
+                 std::to_string(height) + " image it claims";
+        return false;
+    }
+    return true;
+}
+
+uint32_t Get32Be(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
+bool Decode(const uint8_t* bytes, size_t size, RgbImage* image, std::string* error) {
+    // The first chunk is IHDR: length 13, "IHDR", width, height (big-endian).
+    if (size < 33 || memcmp(bytes + 12, "IHDR", 4) != 0) {
+        *error = "not a readable PNG file: the file ends too early or has no IHDR chunk first";
+        return false;
+    }
+    if (!CheckClaim(Get32Be(bytes + 16), Get32Be(bytes + 20), size, error)) return false;
+    Released<IWICImagingFactory> factory;
+    Released<IWICStream> stream;
+    Released<IWICBitmapDecoder> decoder;
+    Released<IWICBitmapFrameDecode> frame;
+    Released<IWICFormatConverter> converter;
+    if (size > 0xFFFFFFFFu) {
+        *error = "the PNG file is too large";
+        return false;
+    }
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_IWICImagingFactory, reinterpret_cast<void**>(&factory.p))) ||
+        FAILED(factory.p->CreateStream(&stream.p)) ||
+        FAILED(stream.p->InitializeFromMemory(const_cast<BYTE*>(bytes), static_cast<DWORD>(size)))) {
+        *error = "the PNG decoder could not start";
+        return false;
+    }
+    if (FAILED(factory.p->CreateDecoder(GUID_ContainerFormatPng, nullptr, &decoder.p)) ||
+        FAILED(decoder.p->Initialize(stream.p, WICDecodeMetadataCacheOnDemand)) ||
+        FAILED(decoder.p->GetFrame(0, &frame.p))) {
+        *error = "not a readable PNG file";
+        return false;
+    }
+    UINT width = 0;
+    UINT height = 0;
+    if (FAILED(frame.p->GetSize(&width, &height)) || width == 0 || height == 0) {
+        *error = "not a readable PNG file";
+        return false;
+    }
+    const uint64_t pixels = uint64_t{width} * height;
+    if (!CheckClaim(width, height, size, error)) return false;
+    if (FAILED(factory.p->CreateFormatConverter(&converter.p)) ||
+        FAILED(converter.p->Initialize(frame.p, GUID_WICPixelFormat32bppBGRA,
+                                       WICBitmapDitherTypeNone, nullptr, 0.0,
+                                       WICBitmapPaletteTypeCustom))) {
+        *error = "the PNG image could not be converted to RGB";
+        return false;
+    }
+    std::vector<uint8_t> bgra(static_cast<size_t>(pixels) * 4);
+    if (FAILED(converter.p->CopyPixels(nullptr, width * 4, static_cast<UINT>(bgra.size()),
+                                       bgra.data()))) {
+        *error = "the PNG file is damaged";
+        return false;
+    }
+    image->width = static_cast<int32_t>(width);
+    image->height = static_cast<int32_t>(height);
+    image->rgb.resize(static_cast<size_t>(pixels) * 3);
+    for (size_t i = 0; i < pixels; ++i) {
+        const uint32_t alpha = bgra[4 * i + 3];
+        for (int c = 0; c < 3; ++c) {
+            image->rgb[3 * i + c] = static_cast<uint8_t>((bgra[4 * i + 2 - c] * alpha + 127) / 255);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DecodePng(const uint8_t* bytes, size_t size, RgbImage* image, std::string* error) {
+    *image = RgbImage{};
+    error->clear();
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    if (size < 8 || memcmp(bytes, kSignature, 8) != 0) {
+        *error = "not a PNG file";
+        return false;
+    }
+    // COM for this thread, unless the caller has set it up already (see png_wic.cpp).
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const bool ok = Decode(bytes, size, image, error);
+    if (SUCCEEDED(com)) CoUninitialize();
+    if (!ok) *image = RgbImage{};
+    return ok;
+}

@@ -1,0 +1,213 @@
+// PNG and BMP decoding: every common kind as a table of files made here byte by byte (a stored,
+// uncompressed deflate stream and CRCs computed here), and malformed files as a table of
+// refusals with their messages.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "convert/image_decode.h"
+#include "tests/test_support.h"
+
+namespace {
+
+void Put32Be(Bytes* b, uint32_t v) {
+    for (int s = 24; s >= 0; s -= 8) b->push_back(static_cast<uint8_t>(v >> s));
+}
+
+void Put16Le(Bytes* b, uint32_t v) {
+    b->push_back(static_cast<uint8_t>(v));
+    b->push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void Put32Le(Bytes* b, uint32_t v) {
+    Put16Le(b, v);
+    Put16Le(b, v >> 16);
+}
+
+uint32_t Crc32(const uint8_t* p, size_t n) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+    }
+    return ~c;
+}
+
+void Chunk(Bytes* png, const char* type, const Bytes& data) {
+    Put32Be(png, static_cast<uint32_t>(data.size()));
+    const size_t start = png->size();
+    png->insert(png->end(), type, type + 4);
+    png->insert(png->end(), data.begin(), data.end());
+    Put32Be(png, Crc32(png->data() + start, png->size() - start));
+}
+
+// A PNG of the given header whose image data is raw (filter bytes included), stored without
+// compression in one deflate block.
+Bytes MakePng(uint32_t width, uint32_t height, uint8_t depth, uint8_t colourType, uint8_t interlace,
+              const Bytes& raw, const Bytes& plte = {}, const Bytes& trns = {}) {
+    Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    Bytes ihdr;
+    Put32Be(&ihdr, width);
+    Put32Be(&ihdr, height);
+    ihdr.insert(ihdr.end(), {depth, colourType, 0, 0, interlace});
+    Chunk(&png, "IHDR", ihdr);
+    if (!plte.empty()) Chunk(&png, "PLTE", plte);
+    if (!trns.empty()) Chunk(&png, "tRNS", trns);
+    Bytes z = {0x78, 0x01, 0x01};
+    Put16Le(&z, static_cast<uint32_t>(raw.size()));
+    Put16Le(&z, static_cast<uint32_t>(~raw.size() & 0xFFFF));
+    z.insert(z.end(), raw.begin(), raw.end());
+    uint32_t a = 1, b = 0;
+    for (uint8_t v : raw) {
+        a = (a + v) % 65521;
+        b = (b + a) % 65521;
+    }
+    Put32Be(&z, b << 16 | a);
+    Chunk(&png, "IDAT", z);
+    Chunk(&png, "IEND", {});
+    return png;
+}
+
+// A BMP: file header, an info header of headerSize bytes (12: OS/2), then extra (masks or
+// colour table), then the rows as given.
+Bytes MakeBmp(uint32_t headerSize, int32_t width, int32_t height, uint16_t bits, uint32_t compression,
+              const Bytes& extra, const Bytes& rows, const Bytes& masksInHeader = {}) {
+    Bytes bmp = {'B', 'M'};
+    const uint32_t offset = 14 + headerSize + static_cast<uint32_t>(extra.size());
+    Put32Le(&bmp, offset + static_cast<uint32_t>(rows.size()));
+    Put32Le(&bmp, 0);
+    Put32Le(&bmp, offset);
+    Put32Le(&bmp, headerSize);
+    if (headerSize == 12) {
+        Put16Le(&bmp, static_cast<uint32_t>(width));
+        Put16Le(&bmp, static_cast<uint32_t>(height));
+        Put16Le(&bmp, 1);
+        Put16Le(&bmp, bits);
+    } else {
+        Put32Le(&bmp, static_cast<uint32_t>(width));
+        Put32Le(&bmp, static_cast<uint32_t>(height));
+        Put16Le(&bmp, 1);
+        Put16Le(&bmp, bits);
+        Put32Le(&bmp, compression);
+        for (int i = 0; i < 5; ++i) Put32Le(&bmp, 0);  // size, resolution, colours used/important
+        bmp.insert(bmp.end(), masksInHeader.begin(), masksInHeader.end());
+        bmp.resize(14 + headerSize, 0);
+    }
+    bmp.insert(bmp.end(), extra.begin(), extra.end());
+    bmp.insert(bmp.end(), rows.begin(), rows.end());
+    return bmp;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Bytes Masks(std::initializer_list<uint32_t> masks) {
+    Bytes b;
+    for (uint32_t m : masks) Put32Le(&b, m);
+    return b;
+}
+
+struct GoodCase {
+    const char* what;
+    Bytes file;
+    int32_t width, height;
+    Bytes rgb;  // expected pixels, top line first
+};
+
+TEST(ImageDecode, EveryCommonKind) {
+    const GoodCase cases[] = {
+        {"PNG RGB 8-bit", MakePng(2, 1, 8, 2, 0, {0, 10, 20, 30, 40, 50, 60}), 2, 1, {10, 20, 30, 40, 50, 60}},
+        // entry 0 (200,100,50) at alpha 128 over black: c * 128 / 255 rounded
+        {"PNG palette with tRNS", MakePng(2, 1, 8, 3, 0, {0, 0, 1}, {200, 100, 50, 1, 2, 3}, {128}), 2, 1,
+         {100, 50, 25, 1, 2, 3}},
+        {"PNG grey 1-bit", MakePng(3, 1, 1, 0, 0, {0, 0xA0}), 3, 1, {255, 255, 255, 0, 0, 0, 255, 255, 255}},
+        {"PNG grey + alpha", MakePng(1, 1, 8, 4, 0, {0, 100, 255}), 1, 1, {100, 100, 100}},
+        // 16 bits scaled to 8: 0x1234 -> 18
+        {"PNG RGB 16-bit", MakePng(1, 1, 16, 2, 0, {0, 0x12, 0x34, 0xFF, 0xFF, 0, 0}), 1, 1, {18, 255, 0}},
+        {"PNG RGBA transparent", MakePng(1, 1, 8, 6, 0, {0, 255, 255, 255, 0}), 1, 1, {0, 0, 0}},
+        {"PNG interlaced", MakePng(1, 2, 8, 2, 1, {0, 7, 8, 9, 0, 1, 2, 3}), 1, 2, {7, 8, 9, 1, 2, 3}},
+        {"BMP 24-bit bottom-up", MakeBmp(40, 1, 2, 24, 0, {}, {3, 2, 1, 0, 6, 5, 4, 0}), 1, 2, {4, 5, 6, 1, 2, 3}},
+        {"BMP 24-bit top-down", MakeBmp(40, 1, -2, 24, 0, {}, {3, 2, 1, 0, 6, 5, 4, 0}), 1, 2, {1, 2, 3, 4, 5, 6}},
+        {"BMP 1-bit", MakeBmp(40, 2, 1, 1, 0, {9, 8, 7, 0, 3, 2, 1, 0}, {0x40, 0, 0, 0}), 2, 1, {7, 8, 9, 1, 2, 3}},
+        {"BMP 4-bit", MakeBmp(40, 2, 1, 4, 0, Bytes(15 * 4, 0) + Bytes{30, 20, 10, 0}, {0xF0, 0, 0, 0}), 2, 1,
+         {10, 20, 30, 0, 0, 0}},
+        {"BMP 8-bit", MakeBmp(40, 1, 1, 8, 0, Bytes(255 * 4, 0) + Bytes{30, 20, 10, 0}, {255, 0, 0, 0}), 1, 1,
+         {10, 20, 30}},
+        {"BMP OS/2 8-bit", MakeBmp(12, 1, 1, 8, 0, Bytes{0, 0, 0, 60, 50, 40} + Bytes(254 * 3, 0), {1, 0, 0, 0}), 1,
+         1, {40, 50, 60}},
+        // 5-5-5: 0x7C00 red full; 5-6-5 masks: 0x07E0 green full
+        {"BMP 16-bit 5-5-5", MakeBmp(40, 1, 1, 16, 0, {}, {0x00, 0x7C, 0, 0}), 1, 1, {255, 0, 0}},
+        {"BMP 16-bit 5-6-5", MakeBmp(40, 1, 1, 16, 3, Masks({0xF800, 0x07E0, 0x001F}), {0xE0, 0x07, 0, 0}), 1, 1,
+         {0, 255, 0}},
+        {"BMP 32-bit, padding byte zero", MakeBmp(40, 1, 1, 32, 0, {}, {30, 20, 10, 0}), 1, 1, {10, 20, 30}},
+        // V5 header with an alpha mask: alpha 0x80 over black
+        {"BMP 32-bit with alpha", MakeBmp(124, 2, 1, 32, 3, {}, {0, 0, 200, 0x80, 0, 0, 0, 0xFF},
+                                          Masks({0xFF0000, 0xFF00, 0xFF, 0xFF000000})),
+         2, 1, {100, 0, 0, 0, 0, 0}},
+    };
+    for (const GoodCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        RgbImage image;
+        std::string error;
+        ASSERT_TRUE(DecodeImage(c.file.data(), c.file.size(), &image, &error)) << error;
+        EXPECT_EQ(image.width, c.width);
+        EXPECT_EQ(image.height, c.height);
+        EXPECT_EQ(image.rgb, c.rgb);
+    }
+}
+
+struct BadCase {
+    const char* what;
+    Bytes file;
+    const char* message;  // part of the error text
+};
+
+TEST(ImageDecode, MalformedFilesAreRefusedWithAMessage) {
+    const Bytes good = MakePng(2, 1, 8, 2, 0, {0, 10, 20, 30, 40, 50, 60});
+    Bytes badCrc = good;
+    badCrc[good.size() - 12 - 5] ^= 0x01;  // a byte of the IDAT data; its CRC no longer matches
+    Bytes huge = MakePng(100000, 100000, 8, 2, 0, {0});
+    const Bytes bmp = MakeBmp(40, 4, 4, 24, 0, {}, Bytes(48, 0x55));
+    const BadCase cases[] = {
+        {"empty", {}, "not a PNG or BMP"},
+        {"text", {'h', 'e', 'l', 'l', 'o'}, "not a PNG or BMP"},
+        {"PNG signature only", Bytes(good.begin(), good.begin() + 8), "PNG"},
+        {"PNG truncated", Bytes(good.begin(), good.begin() + 50), "PNG"},
+        {"PNG bad CRC", badCrc, "PNG"},
+        {"PNG 100000 x 100000 in a small file", huge, "PNG"},
+        {"PNG 8000 x 8000 in a small file", MakePng(8000, 8000, 8, 2, 0, {0}), "too short"},
+        {"PNG bad colour type", MakePng(1, 1, 8, 5, 0, {0, 0}), "PNG"},
+        {"BMP headers cut", Bytes(bmp.begin(), bmp.begin() + 20), "headers"},
+        {"BMP pixels cut", Bytes(bmp.begin(), bmp.end() - 1), "shorter than its image"},
+        {"BMP 100000 x 100000 in 100 bytes", MakeBmp(40, 100000, 100000, 24, 0, {}, Bytes(46, 0)), "too large"},
+        {"BMP 8000 x 8000 in 100 bytes", MakeBmp(40, 8000, 8000, 24, 0, {}, Bytes(46, 0)), "shorter"},
+        {"BMP RLE8", MakeBmp(40, 1, 1, 8, 1, Bytes(1024, 0), {0, 0, 0, 1}), "run-length"},
+        {"BMP JPEG inside", MakeBmp(40, 1, 1, 24, 4, {}, {0, 0, 0, 0}), "JPEG"},
+        {"BMP 7 bits", MakeBmp(40, 1, 1, 7, 0, {}, {0, 0, 0, 0}), "bits a pixel"},
+        {"BMP no width", MakeBmp(40, 0, 1, 24, 0, {}, {0, 0, 0, 0}), "no pixels"},
+        {"BMP colour table cut", MakeBmp(40, 1, 1, 8, 0, Bytes(10, 0), {}), "colour table"},
+        {"BMP unknown header", MakeBmp(20, 1, 1, 24, 0, {}, {0, 0, 0, 0}), "header"},
+    };
+    for (const BadCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        RgbImage image;
+        std::string error;
+        EXPECT_FALSE(DecodeImage(c.file.data(), c.file.size(), &image, &error));
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        EXPECT_TRUE(image.rgb.empty());
+    }
+}
+
+TEST(ImageDecode, RecognisedBySignatureWhateverTheName) {
+    const Bytes png = MakePng(1, 1, 8, 2, 0, {0, 1, 2, 3});
+    EXPECT_EQ(SniffImageFormat(png.data(), png.size()), kImagePng);
+    const Bytes bmp = MakeBmp(40, 1, 1, 24, 0, {}, {0, 0, 0, 0});
+    EXPECT_EQ(SniffImageFormat(bmp.data(), bmp.size()), kImageBmp);
+    const Bytes bsave = {0xFE, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(SniffImageFormat(bsave.data(), bsave.size()), kImageUnknown);
+}
+
+}  // namespace

@@ -1,0 +1,226 @@
+// Import: the exactness round trip over real pictures, one golden import per mode, the fitting
+// rules.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "convert/import.h"
+#include "image/bsave.h"
+#include "image/picture.h"
+#include "palette/palette.h"
+#include "render/display.h"
+#include "render/view.h"
+#include "tests/test_support.h"
+
+namespace {
+
+struct Rendered {
+    int32_t width = 0;
+    Bytes rgb;
+};
+
+// The viewer's full view of a picture.
+Rendered RenderFull(const Picture& picture) {
+    const DisplayBitmap bitmap = BuildDisplayBitmap(picture);
+    Rendered r;
+    r.width = ViewWidth(bitmap, kViewFull);
+    r.rgb.resize(static_cast<size_t>(r.width) * ViewHeight(kViewFull) * 3);
+    RenderView(bitmap, kViewFull, r.rgb.data());
+    return r;
+}
+
+struct RoundTripCase {
+    const char* name;
+    bool sample;  // bundled sample (else a picture of ../shared/pictures)
+};
+
+// Every picture that loads in SCREEN 5, 7 or 8 (a .s12 of 54272 bytes loads as SCREEN 7), and
+// the samples and pictures of SCREEN 6, 10/11 and 12.
+const RoundTripCase kRoundTrips[] = {
+    {"testcard.sc5", true},          {"testcard.sc7", true},
+    {"testcard.sc8", true},          {"testcard.sr5", true},
+    {"testcard.sc6", true},          {"testcard.scc", true},
+    {"testcard.sca", true},          {"msxgl_IMAGE01.sc6", false},
+    {"msxgl_IMAGE01.sc5", false},    {"msxgl_IMAGE01.sc7", false},
+    {"msxgl_IMAGE01.sc8", false},    {"msxgl_IMAGE01.s12", false},
+    {"msxgl_PALETTE.sc5", false},    {"msxgl_data_cust.sc5", false},
+    {"msxgl_data_pal24.sc5", false}, {"msxgl_data.sc8", false},
+    {"msxgl_data00_rlep.sc5", false}, {"fusionc_mona.sc5", false},
+};
+
+// Rendered at full view and imported again with dither none, a picture renders identically.
+TEST(Import, ExactRoundTripOfRealPictures) {
+    const std::string samples = VRAMORIA_SAMPLES;
+    const std::string shared = SharedPictures();
+    int tested = 0;
+    for (const RoundTripCase& c : kRoundTrips) {
+        SCOPED_TRACE(c.name);
+        const std::string dir = c.sample ? samples : shared;
+        if (dir.empty() || !FileExists(dir + "/" + c.name)) continue;
+        Picture loaded;
+        ASSERT_EQ(LoadScreenFileNamed((dir + "/" + c.name).c_str(), &loaded), kLoadOk);
+        const ScreenMode mode = static_cast<ScreenMode>(loaded.screenMode);
+        const Rendered before = RenderFull(loaded);
+        ASSERT_EQ(before.width, ImportWidth(mode));
+        const Bytes vram = ImportImage(before.rgb.data(), before.width, kImportHeight, mode,
+                                       {kFitContain, kDitherNone});
+        ASSERT_EQ(vram.size(), static_cast<size_t>(ImportBytes(mode)));
+        const Rendered after = RenderFull(ImportedPicture(vram, mode));
+        EXPECT_TRUE(after.rgb == before.rgb);
+        ++tested;
+    }
+    if (shared.empty()) std::printf("../shared/pictures is absent: only the samples were tested\n");
+    if (tested == 0) GTEST_SKIP() << "no samples (cross build) and no shared pictures";
+}
+
+// A made-up 256 x 212 (or 512 x 212) picture: every pixel colour c0 except the first four of
+// the first line, which are c1..c4.
+Bytes MadeUp(int32_t width, const uint8_t (*colours)[3]) {
+    Bytes rgb(static_cast<size_t>(width) * kImportHeight * 3);
+    for (size_t i = 0; i < rgb.size() / 3; ++i) std::memcpy(&rgb[3 * i], colours[i < 4 ? i + 1 : 0], 3);
+    return rgb;
+}
+
+// Golden bytes worked out by hand from the formulas: palette words 0x0GRB stored as 0RRR0BBB,
+// 00000GGG through the level table 00 21 4A 6B 94 B5 DE FF; GRAPHIC7 bytes GGGRRRBB with blue
+// 00 52 AD FF; YJK bytes YYYYYkkk/YYYYYKKK/YYYYYjjj/YYYYYJJJ.
+TEST(Import, GoldenPaletteModes) {
+    // c0 = (0x94,0x21,0xFF): levels r4 g1 b7; c1 = white; c2 = black; c3 = (0x00,0xDE,0x4A):
+    // r0 g6 b2; c4 = c0. Exact palette colours, in order of first appearance: white, black, c3,
+    // c0 (indices 0..3), the rest black.
+    const uint8_t colours[5][3] = {{0x94, 0x21, 0xFF}, {0xFF, 0xFF, 0xFF}, {0, 0, 0}, {0x00, 0xDE, 0x4A}, {0x94, 0x21, 0xFF}};
+    const Bytes rgb5 = MadeUp(256, colours);
+    const Bytes v5 = ImportFitted(rgb5.data(), kScreen5, kDitherDiffusion);
+    ASSERT_EQ(v5.size(), 0x76A0u);
+    EXPECT_EQ(v5[0], 0x01);  // pixels white, black
+    EXPECT_EQ(v5[1], 0x23);  // c3, c0
+    EXPECT_EQ(v5[2], 0x33);
+    EXPECT_EQ(v5[0x6A00 - 1], 0x33);
+    const Bytes table5(v5.begin() + 0x7680, v5.begin() + 0x7688);
+    EXPECT_EQ(table5, (Bytes{0x77, 0x07, 0x00, 0x00, 0x02, 0x06, 0x47, 0x01}));
+    EXPECT_EQ(v5[0x7688], 0x00);
+
+    const Bytes rgb7 = MadeUp(512, colours);
+    const Bytes v7 = ImportFitted(rgb7.data(), kScreen7, kDitherNone);
+    ASSERT_EQ(v7.size(), 0xFAA0u);
+    EXPECT_EQ(v7[0], 0x01);
+    EXPECT_EQ(v7[1], 0x23);
+    EXPECT_EQ(v7[0xD400 - 1], 0x33);
+    EXPECT_EQ(Bytes(v7.begin() + 0xFA80, v7.begin() + 0xFA88), table5);
+
+    // SCREEN 6: the four colours at entries 0, 5, 10, 15; pixel values 0..3.
+    const Bytes rgb6 = MadeUp(512, colours);
+    const Bytes v6 = ImportFitted(rgb6.data(), kScreen6, kDitherNone);
+    ASSERT_EQ(v6.size(), 0x76A0u);
+    EXPECT_EQ(v6[0], 0x1B);  // 00 01 10 11
+    EXPECT_EQ(v6[1], 0xFF);
+    EXPECT_EQ(v6[0x7680 + 0], 0x77);  // entry 0: white
+    EXPECT_EQ(v6[0x7680 + 1], 0x07);
+    EXPECT_EQ(v6[0x7680 + 10], 0x00);  // entry 5: black
+    EXPECT_EQ(v6[0x7680 + 20], 0x02);  // entry 10: c3
+    EXPECT_EQ(v6[0x7680 + 21], 0x06);
+    EXPECT_EQ(v6[0x7680 + 30], 0x47);  // entry 15: c0
+    EXPECT_EQ(v6[0x7680 + 31], 0x01);
+
+    // SCREEN 8: c0 is G1 R4 B3 = 001 100 11; white FF; black 00; c3 is G6 R0 B1 (0x4A is
+    // nearer to 0x52 than to 0x00) = 110 000 01, not exact, so diffusion is off here.
+    const Bytes v8 = ImportFitted(rgb5.data(), kScreen8, kDitherNone);
+    ASSERT_EQ(v8.size(), 0xD400u);
+    EXPECT_EQ(Bytes(v8.begin(), v8.begin() + 5), (Bytes{0xFF, 0x00, 0xC1, 0x33, 0x33}));
+}
+
+TEST(Import, GoldenYjkModes) {
+    // One group of exact YJK colours: J = 3, K = -2, Y = 10, 12, 14, 16: R = Y + 3,
+    // G = Y - 2, B = (5Y - 6 + 2 + 2) >> 2 = 12, 14, 17, 19 (5-bit levels, widened n<<3 | n>>2).
+    // Bytes: Y << 3 | K bits 2-0 (6), K bits 5-3 (7), J bits 2-0 (3), J bits 5-3 (0).
+    auto widen = [](int n) { return static_cast<uint8_t>(n << 3 | n >> 2); };
+    uint8_t colours[5][3] = {{0, 0, 0}};
+    const int ys[4] = {10, 12, 14, 16}, bs[4] = {12, 14, 17, 19};
+    for (int i = 0; i < 4; ++i) {
+        colours[i + 1][0] = widen(ys[i] + 3);
+        colours[i + 1][1] = widen(ys[i] - 2);
+        colours[i + 1][2] = widen(bs[i]);
+    }
+    const Bytes black = MadeUp(256, colours);
+    const Bytes v12 = ImportFitted(black.data(), kScreen12, kDitherDiffusion);
+    ASSERT_EQ(v12.size(), 0xD400u);
+    EXPECT_EQ(Bytes(v12.begin(), v12.begin() + 4), (Bytes{0x56, 0x67, 0x73, 0x80}));
+    EXPECT_EQ(v12[4], 0x00);  // black: Y = 0 with J = K = 0 (K = -1 is exact too; ties go
+                              // to the pair nearest the group's estimate, here 0, 0)
+    EXPECT_EQ(v12[0xD400 - 1], 0x00);
+
+    // SCREEN 10/11: the same group (its Y are even) stays YJK; the rest is a grey no YJK code
+    // shows (0x94: R = G needs J = K, then B = 23 - 2J cannot be 18), which the palette has
+    // exactly: palette pixels, attribute bit 3 set, J = K = 0 in a group of palette pixels.
+    const uint8_t grey[3] = {0x94, 0x94, 0x94};
+    std::memcpy(colours[0], grey, 3);
+    const Bytes mixed = MadeUp(256, colours);
+    const Bytes v10 = ImportFitted(mixed.data(), kScreen10, kDitherNone);
+    ASSERT_EQ(v10.size(), 0xFAA0u);
+    EXPECT_EQ(Bytes(v10.begin(), v10.begin() + 4), (Bytes{0x56, 0x67, 0x73, 0x80}));
+    const Rendered shown = RenderFull(ImportedPicture(v10, kScreen10));
+    for (size_t i = 4; i < 256 * 212; i += 97) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(v10[i] & 0x0F, 0x08);
+        EXPECT_EQ(Bytes(shown.rgb.begin() + 3 * i, shown.rgb.begin() + 3 * i + 3), Bytes(grey, grey + 3));
+    }
+}
+
+// The fitting rules, on pictures whose rows or columns are told apart by their colour.
+struct FitCase {
+    const char* what;
+    int32_t width, height, outWidth;
+    FitMode fit;
+    int32_t left, top, right, bottom;  // the picture's rectangle in the output, black outside
+};
+
+const FitCase kFits[] = {
+    {"exact size, pixel for pixel", 256, 212, 256, kFitContain, 0, 0, 256, 212},
+    {"wide, contain: bars above and below", 512, 212, 256, kFitContain, 0, 53, 256, 159},
+    {"tall, contain: bars left and right", 106, 212, 256, kFitContain, 75, 0, 181, 212},
+    {"square into 512-wide: pixels half as wide", 100, 100, 512, kFitContain, 44, 0, 468, 212},
+    {"256 x 212 into 512-wide: each pixel twice", 256, 212, 512, kFitContain, 0, 0, 512, 212},
+    {"cover fills the screen", 100, 100, 256, kFitCover, 0, 0, 256, 212},
+    {"stretch fills the screen", 10, 300, 256, kFitStretch, 0, 0, 256, 212},
+};
+
+TEST(Import, FittingRules) {
+    for (const FitCase& c : kFits) {
+        SCOPED_TRACE(c.what);
+        Bytes rgb(static_cast<size_t>(c.width) * c.height * 3, 0xFF);  // white
+        const Bytes out = FitImage(rgb.data(), c.width, c.height, c.outWidth, c.fit);
+        ASSERT_EQ(out.size(), static_cast<size_t>(c.outWidth) * 212 * 3);
+        for (int32_t y = 0; y < 212; ++y) {
+            for (int32_t x = 0; x < c.outWidth; ++x) {
+                const bool inside = x >= c.left && x < c.right && y >= c.top && y < c.bottom;
+                const uint8_t* p = &out[(static_cast<size_t>(y) * c.outWidth + x) * 3];
+                ASSERT_EQ(p[0], inside ? 0xFF : 0x00) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(Import, ShrinkingAveragesInLinearLightAndEnlargingRepeats) {
+    // 512 x 424 of alternating black and white columns to 256 x 212: each output pixel covers
+    // one black and one white column, half the light: sRGB 188 (0.5 in linear light).
+    Bytes stripes(512u * 424 * 3);
+    for (size_t i = 0; i < stripes.size() / 3; ++i) std::memset(&stripes[3 * i], (i % 2) ? 0xFF : 0, 3);
+    const Bytes half = FitImage(stripes.data(), 512, 424, 256, kFitContain);
+    EXPECT_EQ(half[0], 188);
+    EXPECT_EQ(half[half.size() - 1], 188);
+    // 128 x 106 to 256 x 212: each pixel becomes 2 x 2 of the same colour.
+    Bytes small(128u * 106 * 3);
+    for (size_t i = 0; i < small.size(); ++i) small[i] = static_cast<uint8_t>(i * 7);
+    const Bytes big = FitImage(small.data(), 128, 106, 256, kFitContain);
+    for (int32_t y = 0; y < 212; y += 5) {
+        for (int32_t x = 0; x < 256; x += 3) {
+            for (int c = 0; c < 3; ++c) {
+                ASSERT_EQ(big[(static_cast<size_t>(y) * 256 + x) * 3 + c],
+                          small[(static_cast<size_t>(y / 2) * 128 + x / 2) * 3 + c]);
+            }
+        }
+    }
+}
+
+}  // namespace
