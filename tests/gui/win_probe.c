@@ -16,6 +16,7 @@
 
    Exit status 0 on success, 1 when the window or the clipboard data is not there. */
 #include <windows.h>
+#include <commctrl.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -46,6 +47,15 @@ static void PrintWindowLine(HWND window, const char* prefix) {
 static BOOL CALLBACK PrintChild(HWND child, LPARAM unused) {
     (void)unused;
     PrintWindowLine(child, "child\t");
+    return TRUE;
+}
+
+static BOOL CALLBACK FindListView(HWND child, LPARAM found) {
+    wchar_t name[64];
+    if (GetClassNameW(child, name, 64) > 0 && wcscmp(name, L"SysListView32") == 0) {
+        *(HWND*)found = child;
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -105,6 +115,15 @@ int wmain(int argc, wchar_t** argv) {
     if (wcscmp(command, L"text") == 0) {
         PrintWindowLine(window, "window\t");
         EnumChildWindows(window, PrintChild, 0);
+        return 0;
+    }
+    if (wcscmp(command, L"listed") == 0) {
+        /* The number of entries the file dialog's list shows (LVM_GETITEMCOUNT carries no
+           pointer, so it works across processes). */
+        HWND list = NULL;
+        EnumChildWindows(window, FindListView, (LPARAM)&list);
+        if (list == NULL) return 1;
+        printf("%ld\n", (long)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
         return 0;
     }
     if (wcscmp(command, L"layout") == 0) {
