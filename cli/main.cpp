@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/steps.h"
+#include "vramoria_version.h"
 #include "platform/platform.h"
 
 namespace {
@@ -50,6 +51,10 @@ int main(int argc, char** argv) {
     }
     if (line.help) {
         PrintUsage();
+        return 0;
+    }
+    if (line.version) {
+        std::printf("vramoria-convert %s\n", kVramoriaVersion);
         return 0;
     }
     const size_t count = line.pictures.size();

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "convert/convert.h"
+#include "convert/image_decode.h"
+#include "convert/import.h"
 #include "image/bsave.h"
 #include "image/picture.h"
 #include "palette/palette.h"
@@ -13,11 +15,16 @@
 #include "platform/png.h"
 #include "render/display.h"
 #include "render/indexed_view.h"
+#include "render/thumbnail.h"
 #include "render/view.h"
+#include "vramoria_version.h"
 
 namespace {
 
 const char kProgram[] = "vramoria-convert";
+
+// The largest --thumbnail: desktops ask for 128 to 1024; larger sizes are a typing mistake.
+constexpr long kThumbnailMaxSize = 4096;
 
 // An option's word looked up in its table of {text, value} entries.
 struct Word {
@@ -145,6 +152,17 @@ bool ParseConvertTarget(const char* text, int32_t* mode) {
 bool ParseColors(const char* text, int32_t* colours) {
     static const Word kColours[] = {{"viewer", kViewerColours}, {"hardware", kHardwareColours}};
     return LookUp(text, kColours, colours);
+}
+
+bool ParseFit(const char* text, int32_t* fit) {
+    static const Word kFits[] = {{"contain", kFitContain}, {"cover", kFitCover}, {"stretch", kFitStretch}};
+    return LookUp(text, kFits, fit);
+}
+
+bool ParseDither(const char* text, int32_t* dither) {
+    static const Word kDithers[] = {
+        {"none", kDitherNone}, {"ordered", kDitherOrdered}, {"diffusion", kDitherDiffusion}};
+    return LookUp(text, kDithers, dither);
 }
 
 bool ParseView(const char* text, int32_t* view) {
@@ -359,6 +377,17 @@ bool EncodeOutput(Run& run, const Step& step, const std::string& file, std::vect
             }
             return true;
         }
+        case kStepWriteThumbnail: {
+            // The 1:1 pane's picture (256 x 212), fitted to the size on its longer side.
+            std::vector<uint8_t> rgb(static_cast<size_t>(256) * kScreenLines * 3);
+            RenderView(run.bitmap, kViewSmall, rgb.data());
+            const Thumbnail thumbnail = MakeThumbnail(rgb.data(), 256, kScreenLines, step.value);
+            if (thumbnail.width == 0 ||
+                !EncodePngRgb(thumbnail.rgb.data(), thumbnail.width, thumbnail.height, bytes)) {
+                return Failed(run, file, "the thumbnail could not be made");
+            }
+            return true;
+        }
         case kStepWriteBsave:
             bytes->resize(static_cast<size_t>(BsaveFileSize(run.picture.screenMode)));
             BuildBsaveImage(run.picture, bytes->data());
@@ -398,6 +427,7 @@ bool RunStep(Run& run, const Step& step) {
         case kStepWriteBmp:
         case kStepWritePng:
         case kStepWriteBsave:
+        case kStepWriteThumbnail:
             return RunOutput(run, step);
     }
     return false;
@@ -409,6 +439,41 @@ bool RunSteps(Run& run) {
     for (const Step& step : run.line.steps) {
         if (!RunStep(run, step)) return false;
     }
+    return true;
+}
+
+// A PNG or BMP picture: with --import, decoded whole and imported into the mode asked for.
+bool ImportInput(const CommandLine& line, const std::string& name, ImageFormat format,
+                 const FileVersion& version, Picture* picture, std::string* failure) {
+    const char* kind = format == kImagePng ? "a PNG picture" : "a BMP picture";
+    if (line.importMode < 0) {
+        *failure = std::string(kind) + ": add --import M (5, 6, 7, 8, 10 or 12) to import it into SCREEN M";
+        return false;
+    }
+    // Larger files cannot hold a picture of at most 16384 x 16384 pixels that is worth reading.
+    constexpr uint64_t kImageFileMaxBytes = uint64_t{256} << 20;
+    if (version.size > kImageFileMaxBytes) {
+        *failure = std::string(kind) + " of more than 256 MiB: too large to import";
+        return false;
+    }
+    std::vector<uint8_t> bytes(static_cast<size_t>(version.size));
+    size_t got = 0;
+    char reason[256] = "";
+    FileVersion again;
+    if (ReadFileSafely(name.c_str(), bytes.data(), bytes.size(), &got, &again, &version, reason,
+                       sizeof reason) != kReadOk) {
+        *failure = std::string("cannot read the file again: ") + reason;
+        return false;
+    }
+    bytes.resize(got);
+    RgbImage image;
+    std::string error;
+    if (!DecodeImage(bytes.data(), bytes.size(), &image, &error)) {
+        *failure = error;
+        return false;
+    }
+    const ScreenMode mode = static_cast<ScreenMode>(line.importMode);
+    *picture = ImportedPicture(ImportImage(image.rgb.data(), image.width, image.height, mode, line.import), mode);
     return true;
 }
 
@@ -468,10 +533,23 @@ void PrintUsage() {
         "                        vramoria-convert *.sc5 --convert 7 -o out/{stem}.{ext}\n"
         "                        vramoria-convert *.sc8 --view large -o png/{name}.png\n"
         "\n"
+        "  --thumbnail SIZE    the next -o writes a PNG thumbnail: the 1:1 view fitted to\n"
+        "                      SIZE x SIZE (as file managers ask for, e.g. 128 or 256)\n"
+        "                        vramoria-convert pic.sr7 --thumbnail 128 -o pic.thumb.png\n"
+        "\n"
+        "PNG and BMP pictures (recognised by their first bytes) are imported into a mode:\n"
+        "  --import M          make a SCREEN M picture of them: M = 5, 6, 7, 8, 10 or 12\n"
+        "  --fit F             F = contain (the default: the whole image, black borders),\n"
+        "                      cover (the whole screen, the overhang cut) or stretch\n"
+        "  --dither D          D = diffusion (the default), ordered or none\n"
+        "                        vramoria-convert photo.png --import 5 -o photo.sc5\n"
+        "                        vramoria-convert logo.bmp --import 8 --dither none -o logo.sc8\n"
+        "\n"
         "Options:\n"
         "  --json              print --info as one JSON object per line\n"
         "                        vramoria-convert pic.sc7 --info --json\n"
-        "  --help              show this text\n"
+        "  --help, -h          show this text\n"
+        "  --version           print the version\n"
         "\n"
         "Exit status: 0 on success, 1 when a picture cannot be loaded or a step fails,\n"
         "2 for a usage error (also when two pictures would write the same file).\n");
@@ -479,6 +557,7 @@ void PrintUsage() {
 
 bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* error) {
     int32_t format = kFormatByExtension;
+    int32_t thumbnail = 0;  // a --thumbnail waiting for its -o
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         auto value = [&](const char* option) -> const char* {
@@ -500,6 +579,8 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
         };
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             line->help = true;
+        } else if (std::strcmp(arg, "--version") == 0) {
+            line->version = true;
         } else if (std::strcmp(arg, "--json") == 0) {
             line->json = true;
         } else if (std::strcmp(arg, "--info") == 0) {
@@ -518,7 +599,33 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
             const char* v = value(arg);
             if (v == nullptr) return false;
             if (!CheckOutputPattern(v, error)) return false;
-            line->steps.push_back(OutputStep(v, format));
+            if (thumbnail > 0) {
+                // A thumbnail is a PNG whatever the name: file managers give names of their own.
+                line->steps.push_back({kStepWriteThumbnail, thumbnail, v});
+                thumbnail = 0;
+            } else {
+                line->steps.push_back(OutputStep(v, format));
+            }
+        } else if (std::strcmp(arg, "--thumbnail") == 0) {
+            const char* v = value(arg);
+            if (v == nullptr) return false;
+            char* end = nullptr;
+            const long size = std::strtol(v, &end, 10);
+            if (*v < '0' || *v > '9' || *end != '\0' || size < 1 || size > kThumbnailMaxSize) {
+                *error = std::string("--thumbnail takes a size of 1 to ") +
+                         std::to_string(kThumbnailMaxSize) + " pixels, not '" + v + "'";
+                return false;
+            }
+            thumbnail = static_cast<int32_t>(size);
+        } else if (std::strcmp(arg, "--import") == 0) {
+            if (!wordValue(ParseConvertTarget, "5, 6, 7, 8, 10 or 12")) return false;
+            line->importMode = n;
+        } else if (std::strcmp(arg, "--fit") == 0) {
+            if (!wordValue(ParseFit, "contain, cover or stretch")) return false;
+            line->import.fit = static_cast<FitMode>(n);
+        } else if (std::strcmp(arg, "--dither") == 0) {
+            if (!wordValue(ParseDither, "none, ordered or diffusion")) return false;
+            line->import.dither = static_cast<DitherMode>(n);
         } else if (std::strcmp(arg, "--format") == 0) {
             if (!wordValue(ParseFormat, "bsave, bmp or png")) return false;
             format = n;
@@ -538,7 +645,11 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
             line->pictures.push_back(arg);
         }
     }
-    if (line->help) return true;
+    if (line->help || line->version) return true;
+    if (thumbnail > 0) {
+        *error = "--thumbnail needs an -o after it, the file the thumbnail is written to";
+        return false;
+    }
     if (line->pictures.empty()) {
         *error = "no picture given";
         return false;
@@ -577,22 +688,44 @@ std::string ExpandOutputName(const std::string& pattern, const std::string& pict
     return out;
 }
 
+bool LoadInput(const CommandLine& line, const std::string& name, Picture* picture,
+               std::string* failure, std::string* warning) {
+    std::vector<uint8_t> bytes(kBsaveMaxFileBytes);
+    size_t got = 0;
+    FileVersion version;
+    char reason[256] = "";
+    const ReadResult read = ReadFileSafely(name.c_str(), bytes.data(), bytes.size(), &got, &version,
+                                           nullptr, reason, sizeof reason);
+    if (read != kReadOk) {
+        *failure = LoadResultMessage(kLoadCannotOpen);
+        return false;
+    }
+    const ImageFormat format = SniffImageFormat(bytes.data(), got);
+    if (format != kImageUnknown) return ImportInput(line, name, format, version, picture, failure);
+    LoadProblem problem;
+    const LoadResult loaded = LoadScreenBytes(name.c_str(), bytes.data(), got, picture, &problem);
+    if (loaded != kLoadOk) {
+        *failure = LoadResultMessage(loaded);
+        if (problem.reason[0] != '\0') *failure += std::string(" (") + problem.reason + ")";
+        return false;
+    }
+    if (picture->missingBytes > 0) {
+        *warning = "the file is " + std::to_string(picture->missingBytes) +
+                   " bytes shorter than its header says; they are shown as zero";
+    } else if (picture->dataSize == 0) {
+        *warning = "the picture holds no bytes; it is shown empty";
+    }
+    return true;
+}
+
 void PlanPicture(const CommandLine& line, const std::string& name, PictureJob* job) {
     job->name = name;
-    LoadProblem problem;
-    job->loaded = LoadScreenFileNamed(name.c_str(), &job->picture, &problem);
-    if (job->loaded != kLoadOk) {
+    if (!LoadInput(line, name, &job->picture, &job->failure, &job->warning)) {
+        job->loaded = kLoadNotBsave;
         job->failedFile = name;
-        job->failure = LoadResultMessage(job->loaded);
-        if (problem.reason[0] != '\0') job->failure += std::string(" (") + problem.reason + ")";
         return;
     }
-    if (job->picture.missingBytes > 0) {
-        job->warning = "the file is " + std::to_string(job->picture.missingBytes) +
-                       " bytes shorter than its header says; they are shown as zero";
-    } else if (job->picture.dataSize == 0) {
-        job->warning = "the picture holds no bytes; it is shown empty";
-    }
+    job->loaded = kLoadOk;
     Run run{line, name, job->picture, {}, kViewFull, kViewerColours, true, &job->outputs, {}, {}};
     if (!RunSteps(run)) {
         job->failedFile = run.failedFile;

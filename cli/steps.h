@@ -20,6 +20,7 @@ enum StepKind : int32_t {
     kStepConvert,      // --convert M: rewrite the bytes into mode index value's layout
     kStepWriteBsave,   // -o FILE (any other extension, or --format bsave): Save As
     kStepColors,       // --colors viewer|hardware: the colours later images show SCREEN 6/8 in
+    kStepWriteThumbnail,  // --thumbnail SIZE, then -o FILE: the 1:1 view fitted to SIZE, as PNG
 };
 
 struct Step {
@@ -28,11 +29,18 @@ struct Step {
     std::string text;  // file name
 };
 
+#include "convert/import.h"
+
 struct CommandLine {
     std::vector<std::string> pictures;
     std::vector<Step> steps;
     bool json = false;
     bool help = false;
+    bool version = false;
+    // --import M: PNG and BMP pictures are imported into mode importMode (-1: not given), fitted
+    // and dithered as the options say.
+    int32_t importMode = -1;
+    ImportOptions import;
 };
 
 // Parses argv; on a usage error returns false with a message in *error.
@@ -56,6 +64,12 @@ struct PictureJob {
     std::string failure;               // the file it names and the message
     std::string warning;               // a picture that loads but lacks bytes, or is empty
 };
+
+// Loads a picture file: a BSAVE picture as the viewer opens it, or (with --import) a PNG or BMP
+// imported into a mode. On failure returns false with the message in *failure; *warning tells
+// of a picture that loads but lacks bytes or is empty.
+bool LoadInput(const CommandLine& line, const std::string& name, Picture* picture,
+               std::string* failure, std::string* warning);
 
 // Loads the picture and plans its steps.
 void PlanPicture(const CommandLine& line, const std::string& name, PictureJob* job);

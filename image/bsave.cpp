@@ -82,6 +82,7 @@ LoadResult LoadBsaveBytes(const uint8_t* bytes, size_t size, Picture* picture, L
         AllocateVram(picture, 0);
         picture->loadedHeader = BsaveHeader{0, 0, 0, 0};
         picture->missingBytes = 0;
+        ApplyPaletteFallback(picture);
         return kLoadOk;
     }
     if (size < static_cast<size_t>(kBsaveHeaderBytes)) {
@@ -127,6 +128,7 @@ LoadResult LoadBsaveBytes(const uint8_t* bytes, size_t size, Picture* picture, L
     picture->loadedHeader = header;
     picture->missingBytes = missing;
     why.missingBytes = missing;
+    ApplyPaletteFallback(picture);  // new bytes may no longer hold the selected table
     return kLoadOk;
 }
 

@@ -435,10 +435,17 @@ TEST_F(PlatformSafety, SignalsDuringWritesLeaveNoTemporaryFile) {
         const int signal = round % 2 == 0 ? SIGINT : SIGTERM;
         WriteBytes(target, kOld);
         std::fflush(stdout);
+        // The child says when its handlers are in place: a signal before that would end it by
+        // the default action however busy the machine is.
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             InstallInterruptCleanup();
+            close(ready[0]);
+            if (write(ready[1], "r", 1) != 1) _exit(2);
+            close(ready[1]);
             for (int i = 0; InterruptSignal() == 0; ++i) {
                 const Bytes& bytes = i % 2 == 0 ? kNew : big;
                 WriteResult result = WriteFileAtomically(target.c_str(), bytes.data(), bytes.size(), nullptr, 0);
@@ -446,6 +453,10 @@ TEST_F(PlatformSafety, SignalsDuringWritesLeaveNoTemporaryFile) {
             }
             _exit(128 + InterruptSignal());
         }
+        close(ready[1]);
+        char byte = 0;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1);
+        close(ready[0]);
         usleep(static_cast<useconds_t>(2000 + round * 1500));
         kill(child, signal);
         int status = 0;
