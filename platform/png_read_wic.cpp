@@ -5,17 +5,9 @@
 #include <windows.h>
 
 #include "platform/image_read.h"
+#include "platform/win32_com.h"
 
 namespace {
-
-// Releases a COM interface at the end of a scope.
-template <typename T>
-struct Released {
-    T* p = nullptr;
-    ~Released() {
-        if (p != nullptr) p->Release();
-    }
-};
 
 // The size an image claims, checked before WIC sees the file: a decoder may allocate the whole
 // image from the header as soon as it is initialised.

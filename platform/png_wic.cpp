@@ -7,17 +7,9 @@
 #include <cstring>
 
 #include "platform/png.h"
+#include "platform/win32_com.h"
 
 namespace {
-
-// Releases a COM interface at the end of a scope.
-template <typename T>
-struct Released {
-    T* p = nullptr;
-    ~Released() {
-        if (p != nullptr) p->Release();
-    }
-};
 
 bool CopyStream(IStream* stream, std::vector<uint8_t>* out) {
     STATSTG stat;
