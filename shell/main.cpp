@@ -148,17 +148,18 @@ bool LoadStartPicture() {
             if (ShowOpenDialog(nullptr, name, IDS_BSAVE_FILTER, kOpenPatterns, nullptr) < 0) {
                 return false;  // cancelled: no message
             }
+            BuildWindowTitle(name, windowTitle);
             break;
         case kArgumentName:
+            BuildWindowTitle(name, windowTitle);
             break;
         case kArgumentTooLong:
-            // The caption names what was asked for, as far as the title holds it.
+            // Not even tried: the caption names what was asked for, as far as the title holds it.
             BuildWindowTitle(tail[0] == '"' ? tail + 1 : tail, windowTitle);
             name[0] = '\0';
             break;
     }
     if (name[0] != '\0') {
-        BuildWindowTitle(name, windowTitle);
         switch (LoadScreenFileNamed(name, &picture)) {
             case kLoadOk:
                 return true;
