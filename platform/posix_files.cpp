@@ -21,6 +21,7 @@
 #include <ctime>
 
 #include "platform/platform.h"
+#include "platform/temporaries.h"
 
 namespace {
 
@@ -47,42 +48,13 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// ---- The registry of temporary files being written, for the interrupt handler ----
-//
-// A fixed array, so that the handler touches no allocator: a slot is claimed (kClaimed) while
-// its path is copied in, and only a kRegistered slot is ever read by the handler. unlink() is
-// async-signal-safe; std::atomic<int> is lock-free here, so the handler may read it.
-enum SlotState : int { kFree = 0, kClaimed, kRegistered };
-struct TemporarySlot {
-    std::atomic<int> state{kFree};
-    char path[PATH_MAX];
-};
-TemporarySlot temporaries[kMaxStagedWrites];
 volatile sig_atomic_t interruptSignal = 0;
 int64_t writeFailureAfter = -1;  // the test seam: bytes a write may still take, -1 = off
 
-int32_t ClaimSlot(const std::string& path) {
-    if (path.size() >= PATH_MAX) return -1;
-    for (int32_t i = 0; i < kMaxStagedWrites; ++i) {
-        int expected = kFree;
-        if (temporaries[i].state.compare_exchange_strong(expected, kClaimed)) {
-            std::memcpy(temporaries[i].path, path.c_str(), path.size() + 1);
-            temporaries[i].state.store(kRegistered);
-            return i;
-        }
-    }
-    return -1;
-}
+// unlink() is async-signal-safe.
+void Unlink(const char* path) { unlink(path); }
 
-void ReleaseSlot(int32_t slot) {
-    if (slot >= 0) temporaries[slot].state.store(kFree);
-}
-
-void RemoveRegisteredTemporaries() {
-    for (TemporarySlot& slot : temporaries) {
-        if (slot.state.load() == kRegistered) unlink(slot.path);
-    }
-}
+void RemoveRegisteredTemporaries() { RemoveTemporaries(Unlink); }
 
 // The flag is set before the files are removed: a temporary file another thread creates after
 // the removal sees the flag and removes itself.
@@ -99,21 +71,12 @@ void OnInterrupt(int signal) {
     errno = saved;
 }
 
-// Six characters from [A-Za-z0-9]; unpredictable enough that O_EXCL rarely needs a retry.
-void RandomSuffix(char* out) {
-    static std::atomic<uint64_t> counter{0};
+void NameSuffix(char* out) {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    uint64_t x = (static_cast<uint64_t>(now.tv_nsec) << 20) ^ static_cast<uint64_t>(now.tv_sec) ^
-                 (static_cast<uint64_t>(getpid()) << 40) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15u);
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    for (int i = 0; i < 6; ++i) {
-        x ^= x >> 33;
-        x *= 0xFF51AFD7ED558CCDu;
-        x ^= x >> 29;
-        out[i] = kChars[x % 62];
-    }
-    out[6] = '\0';
+    RandomSuffix((static_cast<uint64_t>(now.tv_nsec) << 20) ^ static_cast<uint64_t>(now.tv_sec) ^
+                     (static_cast<uint64_t>(getpid()) << 40),
+                 out);
 }
 
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
@@ -394,9 +357,9 @@ WriteResult StageFileWrite(const char* path, const void* data, size_t size,
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
         char suffix[7];
-        RandomSuffix(suffix);
+        NameSuffix(suffix);
         staged->temporary = folder + ".vr" + suffix;
-        staged->slot = ClaimSlot(staged->temporary);
+        staged->slot = ClaimTemporarySlot(staged->temporary);
         if (staged->slot < 0) {
             SetReason(reason, reasonCapacity,
                       staged->temporary.size() >= PATH_MAX ? std::strerror(ENAMETOOLONG)
@@ -407,7 +370,7 @@ WriteResult StageFileWrite(const char* path, const void* data, size_t size,
         fd = open(staged->temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             int error = errno;
-            ReleaseSlot(staged->slot);
+            ReleaseTemporarySlot(staged->slot);
             staged->slot = -1;
             if (error != EEXIST) {
                 SetErrno(reason, reasonCapacity, error);
@@ -509,7 +472,7 @@ WriteResult CommitStagedWrite(StagedWrite* staged, char* reason, size_t reasonCa
         return S_ISDIR(st.st_mode) ? kWriteCreateFailed : kWriteNotAFile;
     }
     if (interruptSignal == 0 && rename(staged->temporary.c_str(), staged->target.c_str()) == 0) {
-        ReleaseSlot(staged->slot);
+        ReleaseTemporarySlot(staged->slot);
         staged->slot = -1;
         return kWriteOk;
     }
@@ -530,7 +493,7 @@ void AbortStagedWrite(StagedWrite* staged) {
     CloseTemporary(staged);
     if (staged->slot >= 0) {
         unlink(staged->temporary.c_str());
-        ReleaseSlot(staged->slot);
+        ReleaseTemporarySlot(staged->slot);
         staged->slot = -1;
     }
 }
@@ -551,11 +514,7 @@ void InstallInterruptCleanup() {
 
 int32_t InterruptSignal() { return interruptSignal; }
 
-int32_t PendingTemporaryFiles() {
-    int32_t n = 0;
-    for (const TemporarySlot& slot : temporaries) n += slot.state.load() == kRegistered ? 1 : 0;
-    return n;
-}
+int32_t PendingTemporaryFiles() { return RegisteredTemporaries(); }
 
 void SimulateInterruptForTesting(int32_t signal) {
     interruptSignal = signal;

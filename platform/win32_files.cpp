@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/temporaries.h"
 #include "platform/win32_files.h"
 
 namespace {
@@ -29,42 +30,14 @@ const char* NotAFileReason(DWORD type) {
     }
 }
 
-// ---- The registry of temporary files being written, for the console control handler ----
-//
-// The handler runs on a thread of its own: it only reads kRegistered slots, whose path is
-// complete. Temporary files are opened with FILE_SHARE_DELETE so that it can delete them while
-// they are still open.
-enum SlotState : int { kFree = 0, kClaimed, kRegistered };
-struct TemporarySlot {
-    std::atomic<int> state{kFree};
-    char path[MAX_PATH];
-};
-TemporarySlot temporaries[kMaxStagedWrites];
+// The console control handler runs on a thread of its own. Temporary files are opened with
+// FILE_SHARE_DELETE so that it can delete them while they are still open.
 std::atomic<int> interruptSignal{0};
 int64_t writeFailureAfter = -1;  // the test seam: bytes a write may still take, -1 = off
 
-int32_t ClaimSlot(const std::string& path) {
-    if (path.size() >= MAX_PATH) return -1;
-    for (int32_t i = 0; i < kMaxStagedWrites; ++i) {
-        int expected = kFree;
-        if (temporaries[i].state.compare_exchange_strong(expected, kClaimed)) {
-            std::memcpy(temporaries[i].path, path.c_str(), path.size() + 1);
-            temporaries[i].state.store(kRegistered);
-            return i;
-        }
-    }
-    return -1;
-}
+void Delete(const char* path) { DeleteFileA(path); }
 
-void ReleaseSlot(int32_t slot) {
-    if (slot >= 0) temporaries[slot].state.store(kFree);
-}
-
-void RemoveRegisteredTemporaries() {
-    for (TemporarySlot& slot : temporaries) {
-        if (slot.state.load() == kRegistered) DeleteFileA(slot.path);
-    }
-}
+void RemoveRegisteredTemporaries() { RemoveTemporaries(Delete); }
 
 // Ctrl+C counts as SIGINT, Ctrl+Break and closing the console (or logging off, shutting down)
 // as SIGTERM, so that the tools end with the same status everywhere. The flag is set before the
@@ -79,20 +52,11 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     return TRUE;
 }
 
-void RandomSuffix(char* out) {
-    static std::atomic<uint32_t> counter{0};
+void NameSuffix(char* out) {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    uint64_t x = static_cast<uint64_t>(now.QuadPart) ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 40) ^
-                 (static_cast<uint64_t>(counter.fetch_add(1)) * 0x9E3779B97F4A7C15u);
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    for (int i = 0; i < 6; ++i) {
-        x ^= x >> 33;
-        x *= 0xFF51AFD7ED558CCDu;
-        x ^= x >> 29;
-        out[i] = kChars[x % 62];
-    }
-    out[6] = '\0';
+    RandomSuffix(static_cast<uint64_t>(now.QuadPart) ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 40),
+                 out);
 }
 
 bool WriteAll(HANDLE file, const uint8_t* data, size_t size, DWORD* error) {
@@ -346,9 +310,9 @@ WriteResult StageFileWrite(const char* path, const void* data, size_t size,
     HANDLE file = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
         char suffix[7];
-        RandomSuffix(suffix);
+        NameSuffix(suffix);
         staged->temporary = folder + ".vr" + suffix;
-        staged->slot = ClaimSlot(staged->temporary);
+        staged->slot = ClaimTemporarySlot(staged->temporary);
         if (staged->slot < 0) {
             if (staged->temporary.size() >= MAX_PATH) {
                 SetWin32Reason(reason, reasonCapacity, ERROR_FILENAME_EXCED_RANGE);
@@ -361,7 +325,7 @@ WriteResult StageFileWrite(const char* path, const void* data, size_t size,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
             DWORD error = GetLastError();
-            ReleaseSlot(staged->slot);
+            ReleaseTemporarySlot(staged->slot);
             staged->slot = -1;
             if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
                 SetWin32Reason(reason, reasonCapacity, error);
@@ -423,7 +387,7 @@ WriteResult CommitStagedWrite(StagedWrite* staged, char* reason, size_t reasonCa
                     SetFileAttributesA(target, staged->attributes & ~FILE_ATTRIBUTE_READONLY);
     if (interruptSignal.load() == 0 &&
         MoveFileExA(staged->temporary.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ReleaseSlot(staged->slot);
+        ReleaseTemporarySlot(staged->slot);
         staged->slot = -1;
         if (staged->attributes != 0) SetFileAttributesA(target, staged->attributes);
         return kWriteOk;
@@ -445,7 +409,7 @@ void AbortStagedWrite(StagedWrite* staged) {
     CloseTemporary(staged);
     if (staged->slot >= 0) {
         DeleteFileA(staged->temporary.c_str());
-        ReleaseSlot(staged->slot);
+        ReleaseTemporarySlot(staged->slot);
         staged->slot = -1;
     }
 }
@@ -456,11 +420,7 @@ void InstallInterruptCleanup() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
 
 int32_t InterruptSignal() { return interruptSignal.load(); }
 
-int32_t PendingTemporaryFiles() {
-    int32_t n = 0;
-    for (const TemporarySlot& slot : temporaries) n += slot.state.load() == kRegistered ? 1 : 0;
-    return n;
-}
+int32_t PendingTemporaryFiles() { return RegisteredTemporaries(); }
 
 void SimulateInterruptForTesting(int32_t signal) {
     interruptSignal.store(signal);
