@@ -43,8 +43,13 @@ LoadResult LoadScreenFileNamed(const char* name, Picture* picture, LoadProblem* 
     size_t got = 0;
     // Only the header and at most a 64 KiB body can matter; anything after is ignored anyway.
     if (ReadFilePrefix(name, bytes.data(), bytes.size(), &got) != kReadOk) return kLoadCannotOpen;
+    return LoadScreenFileBytes(name, bytes.data(), got, picture, problem);
+}
+
+LoadResult LoadScreenFileBytes(const char* name, const uint8_t* bytes, size_t size, Picture* picture,
+                               LoadProblem* problem) {
     Picture loaded;
-    LoadResult result = LoadBsaveBytes(bytes.data(), got, &loaded, problem);
+    LoadResult result = LoadBsaveBytes(bytes, size, &loaded, problem);
     if (result != kLoadOk) return result;
     const int32_t extension = ExtensionOffset(name);
     const ModeByName detected = DetectScreenMode(name + extension, loaded.dataSize);
