@@ -1,7 +1,9 @@
 // vramoria-convert: loads BSAVE pictures as the viewer does and runs the steps given on the
 // command line on each in turn (mode and palette selection, palette files, conversions,
 // information, BSAVE/BMP/PNG output).
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli/batch.h"
@@ -19,10 +21,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (line.help) {
+        // The text is longer than stdio's buffer: a failed write may come while printing it,
+        // and its reason then is in errno only.
+        errno = 0;
         PrintUsage();
+        const int error = std::ferror(stdout) ? errno : 0;
         char reason[256] = "";
         if (!FinishStandardOutput(reason, sizeof reason)) {
-            std::fprintf(stderr, "vramoria-convert: cannot write to standard output: %s\n", reason);
+            std::fprintf(stderr, "vramoria-convert: cannot write to standard output: %s\n",
+                         error != 0 ? std::strerror(error) : reason);
             return 1;
         }
         return 0;
