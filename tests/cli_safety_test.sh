@@ -111,7 +111,7 @@ read-once)
   "$tool" a.sc5 - b.sc5 -o '{stem}.png' <feed >/dev/null 2>err &
   pid=$!
   exec 3>feed
-  for _ in $(seq 100); do  # until it blocks in read(0, ...): a.sc5 is planned by then
+  for _ in $(seq 600); do  # until it blocks in read(0, ...): a.sc5 is planned by then
     [ "$(cut -d' ' -f1-2 /proc/$pid/syscall 2>/dev/null)" == "0 0x0" ] && break
     sleep 0.05
   done
@@ -134,7 +134,11 @@ PY
   check "20000 pictures: one line each" 20000 "$(wc -l <many.json)"
   kib=$(tail -n 1 rss)
   echo "20000 pictures: peak RSS ${kib} KiB"
-  check "20000 pictures: peak RSS under 64 MiB" yes "$([ "$kib" -lt 65536 ] && echo yes || echo "no: $kib KiB")"
+  if grep -q __asan_init "$tool"; then
+    echo "20000 pictures: the 64 MiB bound is not checked under AddressSanitizer (its shadow memory)"
+  else
+    check "20000 pictures: peak RSS under 64 MiB" yes "$([ "$kib" -lt 65536 ] && echo yes || echo "no: $kib KiB")"
+  fi
   ;;
 
 not-a-file)
