@@ -17,7 +17,10 @@ int main(int argc, char** argv) {
     CommandLine line;
     std::string error;
     if (!ParseCommandLine(argc, argv, &line, &error)) {
-        std::fprintf(stderr, "vramoria-convert: %s\nTry 'vramoria-convert --help'.\n", error.c_str());
+        // The message may quote a word of the command line: shown with its control characters
+        // escaped, as every name is.
+        std::fprintf(stderr, "vramoria-convert: %s\nTry 'vramoria-convert --help'.\n",
+                     PrintableName(error).c_str());
         return 2;
     }
     if (line.help) {

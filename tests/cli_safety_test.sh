@@ -325,6 +325,7 @@ conventions)
   err=$("$tool" "$(printf 'new\nline\033.sc5')" --palette 3 2>&1)
   check "control characters escaped in messages" 'vramoria-convert: new\nline\033.sc5: palette slot 3 is not available' "$err"
   check "control characters escaped in --info" 'file:            new\nline\033.sc5' "$("$tool" "$(printf 'new\nline\033.sc5')" --info | head -n 1)"
+  check "control characters escaped in a usage error" "vramoria-convert: unknown option '-x\033[31m'" "$("$tool" "$(printf -- '-x\033[31m')" 2>&1 | head -n 1)"
   # On POSIX a backslash is part of a file name.
   cp testcard.sc5 'back\slash.sc5'
   "$tool" 'back\slash.sc5' -o '{dir}/{stem}.png'
