@@ -5,7 +5,9 @@
 // "Same file" is decided as the file system decides it (device and index, or the existing
 // folder plus the rest of the name), never by comparing names as text. RunPicture does the
 // per-picture work and returns its text and files; this file alone prints and writes, so the
-// run of several pictures at once only has to keep their results in command-line order.
+// run of several pictures at once only has to keep their results in command-line order. One
+// order must hold then too: an output may replace a picture read earlier in the run (the check
+// below allows it), so that picture's read must be done before the write.
 #include "cli/batch.h"
 
 #include <cstdio>
