@@ -2,6 +2,9 @@
 // as the viewer's commands would (one small function per step).
 #include "cli/steps.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -17,7 +20,6 @@
 #include "render/indexed_view.h"
 #include "render/thumbnail.h"
 #include "render/view.h"
-#include "vramoria_version.h"
 
 namespace {
 
@@ -186,18 +188,42 @@ bool CheckOutputPattern(const std::string& pattern, std::string* error) {
     return true;
 }
 
+// The length of the well-formed UTF-8 sequence at p (1-4), or 0 where p holds none: a stray
+// continuation byte, an overlong form, a surrogate, a code point above U+10FFFF, a cut-off end.
+size_t Utf8SequenceLength(const unsigned char* p) {
+    const unsigned char c = p[0];
+    if (c < 0x80) return 1;
+    size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (length == 0) return 0;
+    // The second byte's range rules out overlong forms, surrogates and values past U+10FFFF.
+    const unsigned char low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+    if (p[1] < low || p[1] > high) return 0;
+    for (size_t i = 2; i < length; ++i) {
+        if (p[i] < 0x80 || p[i] > 0xBF) return 0;
+    }
+    return length;
+}
+
+// A JSON string of a file name, whatever its bytes: a byte that is not part of well-formed
+// UTF-8 becomes U+FFFD, as JSON holds Unicode text only.
 void AppendJsonString(std::string* out, const char* s) {
     out->push_back('"');
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p; ++p) {
-        if (*p == '"' || *p == '\\') {
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(s); *p;) {
+        const size_t length = Utf8SequenceLength(p);
+        if (length == 0) {
+            out->append("\xEF\xBF\xBD");
+            ++p;
+        } else if (*p == '"' || *p == '\\') {
             out->push_back('\\');
-            out->push_back(static_cast<char>(*p));
-        } else if (*p < 0x20) {
+            out->push_back(static_cast<char>(*p++));
+        } else if (*p < 0x20 || *p == 0x7F) {
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", *p);
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", *p++);
             out->append(escaped);
         } else {
-            out->push_back(static_cast<char>(*p));
+            out->append(reinterpret_cast<const char*>(p), length);
+            p += length;
         }
     }
     out->push_back('"');
@@ -222,7 +248,19 @@ std::string SlotDescription(const Picture& picture) {
            std::to_string(picture.filePaletteCount);
 }
 
-void PrintInfo(const std::string& name, const Picture& picture, bool json) {
+// Appends printf-formatted text to *out.
+void AppendFormat(std::string* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void AppendFormat(std::string* out, const char* format, ...) {
+    char line[256];
+    va_list arguments;
+    va_start(arguments, format);
+    const int n = std::vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    if (n > 0) out->append(line, std::min(static_cast<size_t>(n), sizeof line - 1));
+}
+
+// --info's text for the picture, appended to *text.
+void FormatInfo(const std::string& name, const Picture& picture, bool json, std::string* text) {
     const MsxPalette& palette = CurrentPalette(picture);
     char hex[65];
     for (int i = 0; i < 32; ++i) std::snprintf(hex + 2 * i, 3, "%02x", palette.bytes[i]);
@@ -250,23 +288,22 @@ void PrintInfo(const std::string& name, const Picture& picture, bool json) {
         out += ",\"filePaletteCount\":" + std::to_string(picture.filePaletteCount);
         out += ",\"availableSlots\":[" + slots + "]";
         out += ",\"palette\":\"" + std::string(hex) + "\"";
-        out += ",\"conversionTable\":" + std::to_string(conversions) + "}";
-        std::printf("%s\n", out.c_str());
+        out += ",\"conversionTable\":" + std::to_string(conversions) + "}\n";
+        text->append(out);
     } else {
-        std::printf("file:            %s\n", name.c_str());
-        std::printf("type:            %s (start 0x%04X, end 0x%04X)\n", LoadedType(header),
+        text->append("file:            " + PrintableName(name) + "\n");
+        AppendFormat(text, "type:            %s (start 0x%04X, end 0x%04X)\n", LoadedType(header),
                     header.startAddress, header.endAddress);
-        std::printf("data size:       %d bytes\n", picture.dataSize);
-        std::printf("image size:      %d bytes\n", picture.imageSize);
-        if (picture.missingBytes > 0) std::printf("missing bytes:   %d\n", picture.missingBytes);
-        std::printf("mode:            %s (screenMode %d)\n", mode, picture.screenMode);
-        std::printf("palette slot:    %s\n", SlotDescription(picture).c_str());
-        std::printf("file palettes:   %d\n", picture.filePaletteCount);
-        std::printf("available slots: %s\n", slots.c_str());
-        std::printf("palette:         %s\n", hex);
-        std::printf("conversions:     0x%08X\n", static_cast<unsigned>(conversions));
+        AppendFormat(text, "data size:       %d bytes\n", picture.dataSize);
+        AppendFormat(text, "image size:      %d bytes\n", picture.imageSize);
+        if (picture.missingBytes > 0) AppendFormat(text, "missing bytes:   %d\n", picture.missingBytes);
+        AppendFormat(text, "mode:            %s (screenMode %d)\n", mode, picture.screenMode);
+        AppendFormat(text, "palette slot:    %s\n", SlotDescription(picture).c_str());
+        AppendFormat(text, "file palettes:   %d\n", picture.filePaletteCount);
+        AppendFormat(text, "available slots: %s\n", slots.c_str());
+        AppendFormat(text, "palette:         %s\n", hex);
+        AppendFormat(text, "conversions:     0x%08X\n", static_cast<unsigned>(conversions));
     }
-    std::fflush(stdout);
 }
 
 // A picture while its steps run. In a dry run (planning) nothing is printed or written: output
@@ -282,6 +319,7 @@ struct Run {
     std::vector<std::string>* outputs;  // the dry run's record of output names
     std::string failedFile;             // set by a failing step
     std::string failure;
+    PictureResult* result = nullptr;    // the real run's text and files
 };
 
 bool Failed(Run& run, const std::string& file, const std::string& message) {
@@ -293,17 +331,6 @@ bool Failed(Run& run, const std::string& file, const std::string& message) {
 // What the viewer does after every change of mode, palette or bytes.
 void Rebuild(Run& run) {
     if (!run.dryRun) run.bitmap = BuildDisplayBitmap(run.picture, run.colours);
-}
-
-// Every file is written whole or not at all; on failure the target is untouched. A folder that
-// does not exist yet is made first.
-bool WriteOutput(Run& run, const std::string& file, const void* bytes, size_t size) {
-    char reason[256] = "";
-    if (!MakeParentFolders(file.c_str())) return Failed(run, file, "cannot make the folder for the file");
-    if (WriteFileAtomically(file.c_str(), bytes, size, reason, sizeof reason) != kWriteOk) {
-        return Failed(run, file, std::string("cannot write the file: ") + reason);
-    }
-    return true;
 }
 
 bool RunMode(Run& run, const Step& step) {
@@ -321,20 +348,27 @@ bool RunPalette(Run& run, const Step& step) {
 }
 
 bool RunPaletteFile(Run& run, const Step& step) {
-    switch (OpenPaletteFile(&run.picture, step.text.c_str())) {
-        case kPaletteFileLoaded:
-            break;
-        case kPaletteFileCannotOpen:
-            return Failed(run, step.text, "cannot open the palette file");
-        case kPaletteFileTooShort:
-            return Failed(run, step.text, "not a palette file (shorter than one 32-byte palette)");
+    // Read without blocking: a FIFO or a device is refused, not waited on.
+    uint8_t buffer[kPaletteFileMaxBytes];
+    size_t got = 0;
+    char reason[128] = "";
+    if (ReadFileSafely(step.text.c_str(), buffer, sizeof buffer, &got, nullptr, nullptr, reason,
+                       sizeof reason) != kReadOk) {
+        return Failed(run, step.text, std::string("cannot open the palette file: ") + reason);
+    }
+    if (!LoadPaletteBytes(&run.picture, buffer, got)) {
+        return Failed(run, step.text, "not a palette file (shorter than one 32-byte palette)");
     }
     Rebuild(run);
     return true;
 }
 
 bool RunInfo(Run& run, const Step&) {
-    if (!run.dryRun) PrintInfo(run.name, run.picture, run.line.json);
+    if (!run.dryRun) {
+        std::string text;
+        FormatInfo(run.name, run.picture, run.line.json, &text);
+        run.result->standardOutput.insert(run.result->standardOutput.end(), text.begin(), text.end());
+    }
     return true;
 }
 
@@ -397,15 +431,26 @@ bool EncodeOutput(Run& run, const Step& step, const std::string& file, std::vect
     }
 }
 
+// The real run encodes the file; the batch writes it once the picture's steps all succeeded.
 bool RunOutput(Run& run, const Step& step) {
     const std::string file = ExpandOutputName(step.text, run.name, run.picture.screenMode);
     if (run.dryRun) {
         run.outputs->push_back(file);
+        // "out/" or "out/.." names a folder: refused before any folder is made for it.
+        if (file != kStandardOutputName && IsFolderName(file.c_str())) {
+            return Failed(run, file, "names a folder, not a file to write");
+        }
         return true;
     }
     std::vector<uint8_t> bytes;
     if (!EncodeOutput(run, step, file, &bytes)) return false;
-    return WriteOutput(run, file, bytes.data(), bytes.size());
+    if (file == kStandardOutputName) {
+        std::vector<uint8_t>& out = run.result->standardOutput;
+        out.insert(out.end(), bytes.begin(), bytes.end());
+    } else {
+        run.result->files.push_back({file, std::move(bytes)});
+    }
+    return true;
 }
 
 bool RunStep(Run& run, const Step& step) {
@@ -433,52 +478,30 @@ bool RunStep(Run& run, const Step& step) {
     return false;
 }
 
-// Runs every step on a copy of the loaded picture; stops at the first failure.
+bool IsOutputStep(const Step& step) {
+    return step.kind == kStepWriteBmp || step.kind == kStepWritePng || step.kind == kStepWriteBsave ||
+           step.kind == kStepWriteThumbnail;
+}
+
+// Runs every step on a copy of the loaded picture; stops at the first failure. A dry run still
+// names the outputs after a failing step, so that every file a command line names is known.
 bool RunSteps(Run& run) {
     Rebuild(run);
+    bool ok = true;
     for (const Step& step : run.line.steps) {
-        if (!RunStep(run, step)) return false;
+        if (ok) {
+            ok = RunStep(run, step);
+            if (!ok && !run.dryRun) return false;
+        } else if (IsOutputStep(step)) {
+            run.outputs->push_back(ExpandOutputName(step.text, run.name, run.picture.screenMode));
+        }
     }
-    return true;
+    return ok;
 }
 
-// A PNG or BMP picture: with --import, decoded whole and imported into the mode asked for.
-bool ImportInput(const CommandLine& line, const std::string& name, ImageFormat format,
-                 const FileVersion& version, Picture* picture, std::string* failure) {
-    const char* kind = format == kImagePng ? "a PNG picture" : "a BMP picture";
-    if (line.importMode < 0) {
-        *failure = std::string(kind) + ": add --import M (5, 6, 7, 8, 10 or 12) to import it into SCREEN M";
-        return false;
-    }
-    // Larger files cannot hold a picture of at most 16384 x 16384 pixels that is worth reading.
-    constexpr uint64_t kImageFileMaxBytes = uint64_t{256} << 20;
-    if (version.size > kImageFileMaxBytes) {
-        *failure = std::string(kind) + " of more than 256 MiB: too large to import";
-        return false;
-    }
-    std::vector<uint8_t> bytes(static_cast<size_t>(version.size));
-    size_t got = 0;
-    char reason[256] = "";
-    FileVersion again;
-    if (ReadFileSafely(name.c_str(), bytes.data(), bytes.size(), &got, &again, &version, reason,
-                       sizeof reason) != kReadOk) {
-        *failure = std::string("cannot read the file again: ") + reason;
-        return false;
-    }
-    bytes.resize(got);
-    RgbImage image;
-    std::string error;
-    if (!DecodeImage(bytes.data(), bytes.size(), &image, &error)) {
-        *failure = error;
-        return false;
-    }
-    const ScreenMode mode = static_cast<ScreenMode>(line.importMode);
-    *picture = ImportedPicture(ImportImage(image.rgb.data(), image.width, image.height, mode, line.import), mode);
-    return true;
-}
-
-void PrintFailure(const std::string& file, const std::string& message) {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgram, file.c_str(), message.c_str());
+// A whole line for standard error: "vramoria-convert: FILE: message".
+std::string MessageLine(const std::string& file, const std::string& message) {
+    return std::string(kProgram) + ": " + PrintableName(file) + ": " + message + "\n";
 }
 
 }  // namespace
@@ -516,6 +539,9 @@ void PrintUsage() {
         "  -o FILE             any other name: write a BSAVE file of the current mode with the\n"
         "                      current palette, as the viewer's Save As command does\n"
         "                        vramoria-convert pic.sc5 --convert 7 -o pic.sc7\n"
+        "  -o -                write to standard output (PNG unless --format says otherwise;\n"
+        "                      one picture only)\n"
+        "                        vramoria-convert - --mode 8 -o - < pic.bin > pic.png\n"
         "  --format F          what every later -o writes, whatever its extension:\n"
         "                      F = bsave, bmp or png\n"
         "                        vramoria-convert pic.sc8 --format bsave -o pic.bin\n"
@@ -527,9 +553,10 @@ void PrintUsage() {
         "Several pictures: the steps run on each in turn, each from its freshly loaded state.\n"
         "An -o name may hold {stem} (the picture's name without extension), {name}, {dir}\n"
         "(its folder) and {ext} (the current mode's BSAVE extension); missing folders are\n"
-        "made. Two pictures that would write the same file stop everything before a file\n"
-        "is written. A failure is reported for its picture and the others go on; the last\n"
-        "line counts them: N converted, M failed.\n"
+        "made. Two pictures that would write the same file, or an output that would replace a\n"
+        "picture read later, stop everything before a file is written. A picture named twice\n"
+        "is converted once. A failure is reported for its picture and the others go on; the\n"
+        "last line counts them: N converted, M failed. A picture - is standard input.\n"
         "                        vramoria-convert *.sc5 --convert 7 -o out/{stem}.{ext}\n"
         "                        vramoria-convert *.sc8 --view large -o png/{name}.png\n"
         "\n"
@@ -548,18 +575,33 @@ void PrintUsage() {
         "Options:\n"
         "  --json              print --info as one JSON object per line\n"
         "                        vramoria-convert pic.sc7 --info --json\n"
-        "  --help, -h          show this text\n"
+        "  --force             replace files without write permission too (they stay\n"
+        "                      read-only)\n"
+        "  -h, --help          show this text\n"
         "  --version           print the version\n"
+        "  --                  end of options: every later word is a picture\n"
+        "                        vramoria-convert --info -- -x.sc5\n"
         "\n"
-        "Exit status: 0 on success, 1 when a picture cannot be loaded or a step fails,\n"
-        "2 for a usage error (also when two pictures would write the same file).\n");
+        "Files are written whole or not at all, through a symlink to its target; only regular\n"
+        "files are read or replaced. A replaced hard link gets a new file under its name.\n"
+        "\n"
+        "Exit status: 0 on success, 1 when a picture cannot be loaded, a step or a write\n"
+        "fails, or standard output cannot be written; 2 for a usage error, two pictures that\n"
+        "would write the same file, or an output that would replace a later picture; 130 or\n"
+        "143 when interrupted (SIGINT, SIGTERM).\n");
 }
 
 bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* error) {
     int32_t format = kFormatByExtension;
     int32_t thumbnail = 0;  // a --thumbnail waiting for its -o
+    bool optionsEnded = false;
+    int32_t toStandardOutput = 0;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
+        if (optionsEnded) {  // after "--" every word is a picture, "-x.sc5" too
+            line->pictures.push_back(arg);
+            continue;
+        }
         auto value = [&](const char* option) -> const char* {
             if (i + 1 >= argc) {
                 *error = std::string(option) + " needs a value";
@@ -577,8 +619,12 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
             *error = std::string(arg) + " takes " + accepted + ", not '" + word + "'";
             return false;
         };
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+        if (std::strcmp(arg, "--") == 0) {
+            optionsEnded = true;
+        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             line->help = true;
+        } else if (std::strcmp(arg, "--force") == 0) {
+            line->force = true;
         } else if (std::strcmp(arg, "--version") == 0) {
             line->version = true;
         } else if (std::strcmp(arg, "--json") == 0) {
@@ -599,10 +645,14 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
             const char* v = value(arg);
             if (v == nullptr) return false;
             if (!CheckOutputPattern(v, error)) return false;
+            if (std::strcmp(v, kStandardOutputName) == 0) ++toStandardOutput;
             if (thumbnail > 0) {
                 // A thumbnail is a PNG whatever the name: file managers give names of their own.
                 line->steps.push_back({kStepWriteThumbnail, thumbnail, v});
                 thumbnail = 0;
+            } else if (std::strcmp(v, kStandardOutputName) == 0) {
+                // Standard output takes PNG unless --format says otherwise.
+                line->steps.push_back(OutputStep(v, format == kFormatByExtension ? kFormatPng : format));
             } else {
                 line->steps.push_back(OutputStep(v, format));
             }
@@ -654,14 +704,35 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
         *error = "no picture given";
         return false;
     }
+    if (toStandardOutput > 1) {
+        *error = "-o - may be given once only: standard output takes one file";
+        return false;
+    }
+    if (toStandardOutput > 0 && line->pictures.size() > 1) {
+        *error = "-o - writes one picture to standard output, not a batch of several";
+        return false;
+    }
+    size_t fromStandardInput = 0;
+    for (const std::string& picture : line->pictures) fromStandardInput += picture == kStandardInputName;
+    if (fromStandardInput > 1) {
+        *error = "- (standard input) may be named once only";
+        return false;
+    }
     return true;
 }
 
 std::string ExpandOutputName(const std::string& pattern, const std::string& picture, int32_t mode) {
-    size_t slash = picture.find_last_of("/\\");
+    // On POSIX a backslash is an ordinary character of a file name.
+#ifdef _WIN32
+    const char* const separators = "/\\";
+#else
+    const char* const separators = "/";
+#endif
+    size_t slash = picture.find_last_of(separators);
     std::string dir = slash == std::string::npos ? "." : picture.substr(0, slash == 0 ? 1 : slash);
     std::string name = slash == std::string::npos ? picture : picture.substr(slash + 1);
-    int32_t extension = ExtensionOffset(name.c_str());
+    const size_t dot = name.find_last_of('.');
+    int32_t extension = static_cast<int32_t>(dot == std::string::npos ? name.size() : dot + 1);
     std::string stem = extension > 0 && name[static_cast<size_t>(extension) - 1] == '.'
                            ? name.substr(0, static_cast<size_t>(extension) - 1)
                            : name;
@@ -688,63 +759,224 @@ std::string ExpandOutputName(const std::string& pattern, const std::string& pict
     return out;
 }
 
-bool LoadInput(const CommandLine& line, const std::string& name, Picture* picture,
-               std::string* failure, std::string* warning) {
-    std::vector<uint8_t> bytes(kBsaveMaxFileBytes);
-    size_t got = 0;
-    FileVersion version;
-    char reason[256] = "";
-    const ReadResult read = ReadFileSafely(name.c_str(), bytes.data(), bytes.size(), &got, &version,
-                                           nullptr, reason, sizeof reason);
-    if (read != kReadOk) {
-        *failure = LoadResultMessage(kLoadCannotOpen);
-        return false;
+namespace {
+
+// PNG and BMP pictures are read whole, up to this size: larger files cannot hold a picture of
+// at most 16384 x 16384 pixels that is worth reading.
+constexpr size_t kImageFileMaxBytes = size_t{256} << 20;
+
+bool IsImage(const std::vector<uint8_t>& bytes) {
+    return SniffImageFormat(bytes.data(), bytes.size()) != kImageUnknown;
+}
+
+// Reads what is left of a stream into bytes, up to kImageFileMaxBytes in all.
+template <typename ReadMore>
+ReadResult ReadRest(std::vector<uint8_t>* bytes, ReadMore readMore) {
+    for (;;) {
+        const size_t have = bytes->size();
+        if (have >= kImageFileMaxBytes) return kReadOk;  // DecodeImage finds it truncated
+        bytes->resize(have + (size_t{1} << 20));
+        size_t got = 0;
+        const ReadResult result = readMore(bytes->data() + have, bytes->size() - have, &got);
+        bytes->resize(have + got);
+        if (result != kReadOk || got == 0) return result;
     }
-    const ImageFormat format = SniffImageFormat(bytes.data(), got);
-    if (format != kImageUnknown) return ImportInput(line, name, format, version, picture, failure);
-    LoadProblem problem;
-    const LoadResult loaded = LoadScreenBytes(name.c_str(), bytes.data(), got, picture, &problem);
-    if (loaded != kLoadOk) {
+}
+
+// Reads a picture's bytes: the first kBsaveMaxFileBytes of a BSAVE picture (all that can
+// matter), a PNG or BMP picture whole. Standard input ("-") and a pipe the shell opened for
+// this process (/dev/fd/N, as "<(command)" names it) can be read only once: they are read
+// here and *readOnce is set. Anything else must be a regular file (a FIFO or a device is
+// refused without blocking) and, when expected is given, still the version planned.
+ReadResult ReadPicture(const std::string& name, std::vector<uint8_t>* bytes, FileVersion* version,
+                       const FileVersion* expected, bool* readOnce, std::string* reason) {
+    bytes->resize(static_cast<size_t>(kBsaveMaxFileBytes));
+    size_t got = 0;
+    char words[160] = "";
+    ReadResult result;
+    *readOnce = false;
+    FileVersion seen;
+    if (version == nullptr) version = &seen;
+    if (name == kStandardInputName) {
+        *readOnce = true;
+        result = ReadStandardInput(bytes->data(), bytes->size(), &got, words, sizeof words);
+        bytes->resize(got);
+        if (result == kReadOk && got == static_cast<size_t>(kBsaveMaxFileBytes) && IsImage(*bytes)) {
+            result = ReadRest(bytes, [&](uint8_t* at, size_t room, size_t* more) {
+                return ReadStandardInput(at, room, more, words, sizeof words);
+            });
+        }
+        *reason = words;
+        return result;
+    }
+    result = ReadFileSafely(name.c_str(), bytes->data(), bytes->size(), &got, version, expected,
+                            words, sizeof words);
+    bytes->resize(got);
+    if (result == kReadOk && got == static_cast<size_t>(kBsaveMaxFileBytes) && IsImage(*bytes)) {
+        // Again, whole, as long as it is still the same file.
+        const FileVersion first = *version;
+        if (first.size > kImageFileMaxBytes) {
+            *reason = "a picture file of more than 256 MiB";
+            return kReadFailed;
+        }
+        bytes->resize(static_cast<size_t>(first.size));
+        result = ReadFileSafely(name.c_str(), bytes->data(), bytes->size(), &got, version, &first,
+                                words, sizeof words);
+        bytes->resize(got);
+    }
+#ifndef _WIN32
+    if (result == kReadNotAFile && expected == nullptr &&
+        (name.rfind("/dev/fd/", 0) == 0 || name.rfind("/proc/self/fd/", 0) == 0)) {
+        // A descriptor the shell set up: a pipe with its writer already there.
+        std::FILE* pipe = std::fopen(name.c_str(), "rb");
+        if (pipe != nullptr) {
+            *readOnce = true;
+            bytes->resize(static_cast<size_t>(kBsaveMaxFileBytes));
+            got = std::fread(bytes->data(), 1, bytes->size(), pipe);
+            bytes->resize(got);
+            result = std::ferror(pipe) ? kReadFailed : kReadOk;
+            if (result == kReadOk && got == static_cast<size_t>(kBsaveMaxFileBytes) && IsImage(*bytes)) {
+                result = ReadRest(bytes, [&](uint8_t* at, size_t room, size_t* more) {
+                    *more = std::fread(at, 1, room, pipe);
+                    return std::ferror(pipe) ? kReadFailed : kReadOk;
+                });
+            }
+            if (result != kReadOk) std::snprintf(words, sizeof words, "%s", std::strerror(errno));
+            std::fclose(pipe);
+        }
+    }
+#endif
+    *reason = words;
+    return result;
+}
+
+// A picture from its bytes: a BSAVE picture as the viewer opens it, or, with --import, a PNG
+// or BMP picture imported into a mode. On failure *failure says why.
+bool LoadPictureBytes(const CommandLine& line, const std::string& name,
+                      const std::vector<uint8_t>& bytes, Picture* picture, std::string* failure) {
+    const ImageFormat format = SniffImageFormat(bytes.data(), bytes.size());
+    if (format == kImageUnknown) {
+        LoadProblem problem;
+        const LoadResult loaded = LoadScreenFileBytes(name.c_str(), bytes.data(), bytes.size(), picture, &problem);
+        if (loaded == kLoadOk) return true;
         *failure = LoadResultMessage(loaded);
         if (problem.reason[0] != '\0') *failure += std::string(" (") + problem.reason + ")";
         return false;
     }
-    if (picture->missingBytes > 0) {
-        *warning = "the file is " + std::to_string(picture->missingBytes) +
-                   " bytes shorter than its header says; they are shown as zero";
-    } else if (picture->dataSize == 0) {
-        *warning = "the picture holds no bytes; it is shown empty";
+    const char* kind = format == kImagePng ? "a PNG picture" : "a BMP picture";
+    if (line.importMode < 0) {
+        *failure = std::string(kind) + ": add --import M (5, 6, 7, 8, 10 or 12) to import it into SCREEN M";
+        return false;
     }
+    RgbImage image;
+    if (!DecodeImage(bytes.data(), bytes.size(), &image, failure)) return false;
+    const ScreenMode mode = static_cast<ScreenMode>(line.importMode);
+    *picture = ImportedPicture(ImportImage(image.rgb.data(), image.width, image.height, mode, line.import), mode);
     return true;
+}
+
+// The picture's failure to be read, in the tool's own words.
+std::string ReadFailure(ReadResult read, const std::string& reason) {
+    if (read == kReadChanged) return "the file changed since the run began; it was not converted";
+    if (read == kReadNotAFile) return "cannot read the picture: " + reason;
+    return "cannot open the file: " + reason;
+}
+
+std::string LoadWarning(const Picture& picture) {
+    if (picture.missingBytes > 0) {
+        return "the file is " + std::to_string(picture.missingBytes) +
+               " bytes shorter than its header says; they are shown as zero";
+    }
+    if (picture.dataSize == 0) return "the picture holds no bytes; it is shown empty";
+    return "";
+}
+
+}  // namespace
+
+std::string PrintableName(const std::string& name) {
+    std::string out;
+    for (const char c : name) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7F) {
+            out.push_back(c);
+            continue;
+        }
+        // As ls -b shows them: C escapes where there is one, octal otherwise.
+        const char* letter = u >= 7 && u <= 13 ? &"abtnvfr"[u - 7] : nullptr;
+        char escaped[8];
+        if (letter != nullptr) {
+            std::snprintf(escaped, sizeof escaped, "\\%c", *letter);
+        } else {
+            std::snprintf(escaped, sizeof escaped, "\\%03o", u);
+        }
+        out += escaped;
+    }
+    return out;
 }
 
 void PlanPicture(const CommandLine& line, const std::string& name, PictureJob* job) {
     job->name = name;
-    if (!LoadInput(line, name, &job->picture, &job->failure, &job->warning)) {
-        job->loaded = kLoadNotBsave;
+    std::vector<uint8_t> bytes;
+    std::string reason;
+    const ReadResult read = ReadPicture(name, &bytes, &job->version, nullptr, &job->readOnce, &reason);
+    Picture picture;
+    std::string failure;
+    if (read != kReadOk) failure = ReadFailure(read, reason);
+    if (read != kReadOk || !LoadPictureBytes(line, name, bytes, &picture, &failure)) {
         job->failedFile = name;
+        job->failure = failure;
+        // Its outputs are still named (in the mode its name suggests): they take part in the
+        // clash checks as a picture that loads would.
+        const ModeByName mode = DetectScreenMode(name.c_str() + ExtensionOffset(name.c_str()), 0);
+        for (const Step& step : line.steps) {
+            if (IsOutputStep(step)) job->outputs.push_back(ExpandOutputName(step.text, name, mode.screenMode));
+        }
         return;
     }
-    job->loaded = kLoadOk;
-    Run run{line, name, job->picture, {}, kViewFull, kViewerColours, true, &job->outputs, {}, {}};
+    // Bytes that can be read again are dropped: a batch holds names, not pictures.
+    if (job->readOnce) job->bytes = std::move(bytes);
+    job->warning = LoadWarning(picture);
+    Run run{line, name, std::move(picture), {}, kViewFull, kViewerColours, true, &job->outputs, {}, {}};
     if (!RunSteps(run)) {
         job->failedFile = run.failedFile;
         job->failure = run.failure;
     }
 }
 
-bool RunPicture(const CommandLine& line, const PictureJob& job) {
+PictureResult RunPicture(const CommandLine& line, PictureJob& job) {
+    PictureResult result;
     if (!job.warning.empty()) {
-        std::fprintf(stderr, "%s: warning: %s: %s\n", kProgram, job.name.c_str(), job.warning.c_str());
+        result.messages += std::string(kProgram) + ": warning: " + PrintableName(job.name) + ": " + job.warning + "\n";
     }
     if (!job.failure.empty()) {
-        PrintFailure(job.failedFile, job.failure);
-        return false;
+        result.messages += MessageLine(job.failedFile, job.failure);
+        return result;
     }
-    Run run{line, job.name, job.picture, {}, kViewFull, kViewerColours, false, nullptr, {}, {}};
+    std::vector<uint8_t> bytes;
+    ReadResult read = kReadOk;
+    std::string reason;
+    if (job.readOnce) {
+        bytes = std::move(job.bytes);
+        job.bytes = {};
+    } else {
+        bool readOnce = false;
+        read = ReadPicture(job.name, &bytes, nullptr, &job.version, &readOnce, &reason);
+    }
+    Picture picture;
+    std::string failure;
+    if (read != kReadOk) failure = ReadFailure(read, reason);
+    if (read != kReadOk || !LoadPictureBytes(line, job.name, bytes, &picture, &failure)) {
+        result.messages += MessageLine(job.name, failure);
+        return result;
+    }
+    bytes = {};
+    Run run{line, job.name, std::move(picture), {}, kViewFull, kViewerColours, false, nullptr, {}, {}, &result};
     if (!RunSteps(run)) {
-        PrintFailure(run.failedFile, run.failure);
-        return false;
+        result.messages += MessageLine(run.failedFile, run.failure);
+        result.files.clear();
+        result.standardOutput.clear();
+        return result;
     }
-    return true;
+    result.ok = true;
+    return result;
 }

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "image/bsave.h"
+#include "convert/import.h"
 #include "image/picture.h"
+#include "platform/platform.h"
 
 enum StepKind : int32_t {
     kStepMode,         // --mode M: reinterpret the bytes in another mode
@@ -29,19 +31,22 @@ struct Step {
     std::string text;  // file name
 };
 
-#include "convert/import.h"
-
 struct CommandLine {
     std::vector<std::string> pictures;
     std::vector<Step> steps;
     bool json = false;
     bool help = false;
+    bool force = false;  // --force: replace files without write permission too
     bool version = false;
     // --import M: PNG and BMP pictures are imported into mode importMode (-1: not given), fitted
     // and dithered as the options say.
     int32_t importMode = -1;
     ImportOptions import;
 };
+
+// "-" as a picture reads standard input; "-o -" writes standard output.
+constexpr char kStandardInputName[] = "-";
+constexpr char kStandardOutputName[] = "-";
 
 // Parses argv; on a usage error returns false with a message in *error.
 bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* error);
@@ -53,28 +58,43 @@ void PrintUsage();
 // extension of `mode`, the mode the picture is in at that step) replaced.
 std::string ExpandOutputName(const std::string& pattern, const std::string& picture, int32_t mode);
 
-// One picture of a run: loaded once, then planned (every step tried without printing or
-// writing, which names its outputs and finds a failing step), then run.
+// Shows a name in a message or in --info text: control characters escaped as ls -b does
+// ("\n", "\033"), so that a name cannot break a line or drive the terminal.
+std::string PrintableName(const std::string& name);
+
+// One picture of a run as planned. It was loaded once and every step tried without printing or
+// writing, which names its outputs and finds a failing step; the picture itself is not kept,
+// so a batch holds names, not pictures.
 struct PictureJob {
     std::string name;
-    LoadResult loaded = kLoadCannotOpen;
-    Picture picture;                   // as loaded
-    std::vector<std::string> outputs;  // what its -o steps write, in order
+    bool readOnce = false;             // standard input or a pipe: cannot be read again, so
+    std::vector<uint8_t> bytes;        // its bytes are kept until its run
+    FileVersion version;               // a regular file: read again only if still this version
+    std::vector<std::string> outputs;  // what its -o steps write, in order ("-": standard output)
     std::string failedFile;            // set by planning when a step would fail:
     std::string failure;               // the file it names and the message
     std::string warning;               // a picture that loads but lacks bytes, or is empty
 };
 
-// Loads a picture file: a BSAVE picture as the viewer opens it, or (with --import) a PNG or BMP
-// imported into a mode. On failure returns false with the message in *failure; *warning tells
-// of a picture that loads but lacks bytes or is empty.
-bool LoadInput(const CommandLine& line, const std::string& name, Picture* picture,
-               std::string* failure, std::string* warning);
+// One file a picture's run produced, to be written by the caller.
+struct PictureFile {
+    std::string name;
+    std::vector<uint8_t> bytes;
+};
+
+// What one picture's run produced; nothing of it has been printed or written yet.
+struct PictureResult {
+    bool ok = false;
+    std::string messages;                 // whole lines for standard error, in order
+    std::vector<uint8_t> standardOutput;  // its --info text and "-o -" bytes, in order
+    std::vector<PictureFile> files;       // its -o files, in order; empty when it failed
+};
 
 // Loads the picture and plans its steps.
 void PlanPicture(const CommandLine& line, const std::string& name, PictureJob* job);
 
-// Runs a planned picture's steps, printing its --info and writing its files; prints the
-// failure ("vramoria-convert: FILE: message") and writes nothing when planning found one.
-// Returns whether every step succeeded.
-bool RunPicture(const CommandLine& line, const PictureJob& job);
+// Runs a planned picture's steps: reads the file again (only if it is still the version
+// planned; kept bytes are taken and released), and returns its text and files. A picture whose
+// plan found a failure, or whose run fails, returns its message and no files.
+// Safe to run for different jobs on several threads.
+PictureResult RunPicture(const CommandLine& line, PictureJob& job);

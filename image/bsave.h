@@ -70,10 +70,10 @@ LoadResult LoadBsaveBytes(const uint8_t* bytes, size_t size, Picture* picture,
 // unchanged.
 LoadResult LoadScreenFileNamed(const char* name, Picture* picture, LoadProblem* problem = nullptr);
 
-// The same for a file's bytes already read (its first kBsaveMaxFileBytes at most): name gives
-// the mode and the companion palette file.
-LoadResult LoadScreenBytes(const char* name, const uint8_t* bytes, size_t size, Picture* picture,
-                           LoadProblem* problem = nullptr);
+// The same for a file's bytes already read (at most kBsaveMaxFileBytes of them), as if they were
+// the file `name`: its extension picks the mode, its companion palette file is read.
+LoadResult LoadScreenFileBytes(const char* name, const uint8_t* bytes, size_t size, Picture* picture,
+                               LoadProblem* problem = nullptr);
 
 // Size of the plain BSAVE file that saving writes in a mode: palette-table address + 39
 // (30375 for SCREEN 5 and 6, 64167 for the others).

@@ -38,10 +38,18 @@ bool InternalPaletteIsBlank(const Picture& picture) {
 
 }  // namespace
 
-LoadResult LoadScreenBytes(const char* name, const uint8_t* bytes, size_t size, Picture* picture,
-                           LoadProblem* problem) {
+LoadResult LoadScreenFileNamed(const char* name, Picture* picture, LoadProblem* problem) {
+    std::vector<uint8_t> bytes(kBsaveMaxFileBytes);
+    size_t got = 0;
+    // Only the header and at most a 64 KiB body can matter; anything after is ignored anyway.
+    if (ReadFilePrefix(name, bytes.data(), bytes.size(), &got) != kReadOk) return kLoadCannotOpen;
+    return LoadScreenFileBytes(name, bytes.data(), got, picture, problem);
+}
+
+LoadResult LoadScreenFileBytes(const char* name, const uint8_t* bytes, size_t size, Picture* picture,
+                               LoadProblem* problem) {
     Picture loaded;
-    const LoadResult result = LoadBsaveBytes(bytes, size, &loaded, problem);
+    LoadResult result = LoadBsaveBytes(bytes, size, &loaded, problem);
     if (result != kLoadOk) return result;
     const int32_t extension = ExtensionOffset(name);
     const ModeByName detected = DetectScreenMode(name + extension, loaded.dataSize);
@@ -53,12 +61,4 @@ LoadResult LoadScreenBytes(const char* name, const uint8_t* bytes, size_t size, 
     ApplyPaletteFallback(&loaded);
     *picture = std::move(loaded);
     return kLoadOk;
-}
-
-LoadResult LoadScreenFileNamed(const char* name, Picture* picture, LoadProblem* problem) {
-    std::vector<uint8_t> bytes(kBsaveMaxFileBytes);
-    size_t got = 0;
-    // Only the header and at most a 64 KiB body can matter; anything after is ignored anyway.
-    if (ReadFilePrefix(name, bytes.data(), bytes.size(), &got) != kReadOk) return kLoadCannotOpen;
-    return LoadScreenBytes(name, bytes.data(), got, picture, problem);
 }

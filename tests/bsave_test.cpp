@@ -415,3 +415,28 @@ TEST_F(LoadScreenFileTest, Sr8AndSrsBringNoPaletteFile) {
 }
 
 }  // namespace
+
+// Bytes already read (standard input, a pipe) load as the file of that name would: the name's
+// extension picks the mode and brings the companion palette file. "-" has no extension: the
+// mode follows from the size (more than 32768 bytes: SCREEN 7) and no palette file is read.
+TEST_F(LoadScreenFileTest, BytesLoadAsTheNamedFileWould) {
+    const Bytes bytes = CompressedRuns(251);  // 64256 bytes
+    WriteBytes(Path("pic.sr5"), bytes);
+    WriteBytes(Path("pic.pl5"), ThreePalettes());
+    Picture fromFile;
+    Picture fromBytes;
+    ASSERT_EQ(LoadScreenFileNamed(Path("pic.sr5").c_str(), &fromFile), kLoadOk);
+    ASSERT_EQ(LoadScreenFileBytes(Path("pic.sr5").c_str(), bytes.data(), bytes.size(), &fromBytes), kLoadOk);
+    EXPECT_EQ(fromBytes.data, fromFile.data);
+    EXPECT_EQ(fromBytes.screenMode, kScreen5);
+    EXPECT_EQ(fromBytes.filePaletteCount, 3);
+    EXPECT_EQ(fromBytes.paletteIndex, fromFile.paletteIndex);
+    Picture fromInput;
+    ASSERT_EQ(LoadScreenFileBytes("-", bytes.data(), bytes.size(), &fromInput), kLoadOk);
+    EXPECT_EQ(fromInput.data, fromFile.data);
+    EXPECT_EQ(fromInput.screenMode, kScreen7);
+    EXPECT_EQ(fromInput.filePaletteCount, 0);
+    Picture untouched;
+    EXPECT_EQ(LoadScreenFileBytes("x.sc5", bytes.data(), 5, &untouched), kLoadNotBsave);
+    EXPECT_EQ(untouched.dataSize, 0);
+}

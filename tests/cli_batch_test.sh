@@ -45,7 +45,7 @@ check "clash: nothing written" no "$([ -e "$work/clash" ] && echo yes || echo no
 check "clash by stem" 2 "$?"
 check "clash by stem: nothing written" no "$([ -e "$work/clash" ] && echo yes || echo no)"
 "$tool" "$work/in/a.sc5" "$work/in/../in/a.sc5" -o "$work/clash/{stem}.png" 2>/dev/null
-check "one picture twice writes its own file twice" 0 "$?"
+check "one picture named twice is converted once, no clash" 0 "$?"
 
 "$tool" "$work/in/a.sc5" -o "$work/{nope}.png" 2>/dev/null
 check "unknown placeholder: usage" 2 "$?"

@@ -42,6 +42,29 @@ for picture in "$samples"/testcard.sc? "$samples"/testcard.sr5; do
   b=$(wine_tool "$(winepath -w "$picture")" --info --json 2>/dev/null | tr -d '\r' | sed 's/"file":"[^"]*",//')
   check "$name: same --info" "$a" "$b"
 done
+# Safe batches with Windows names: the same file by case (Windows ignores it), an output that
+# would replace a later picture, standard output, a read-only target.
+mkdir -p "$work/safe/d1" "$work/safe/d2"
+cp "$samples/testcard.sc5" "$work/safe/d1/A.sc5"; cp "$samples/testcard.sc6" "$work/safe/d2/a.sc5"
+safe=$(winepath -w "$work/safe")
+wine_tool "$safe\\d1\\A.sc5" "$safe\\d2\\a.sc5" -o "$safe\\out\\{stem}.png" >/dev/null 2>&1
+check "same name but for case: clash" 2 "$?"
+check "same name but for case: nothing written" no "$([ -e "$work/safe/out" ] && echo yes || echo no)"
+cp "$samples/testcard.sc6" "$work/safe/d1/A2.sc5"
+wine_tool "$safe\\d1\\A.sc5" "$safe\\d1\\A2.sc5" -o "{dir}\\{stem}2.sc5" >/dev/null 2>&1
+check "output over a later picture: refused" 2 "$?"
+check "output over a later picture: kept" 0 "$(cmp -s "$samples/testcard.sc6" "$work/safe/d1/A2.sc5"; echo $?)"
+"$native" "$samples/testcard.sc5" -o "$work/safe/native.png"
+wine_tool "$safe\\d1\\A.sc5" -o - >"$work/safe/stdout.png" 2>/dev/null
+check "-o -: status" 0 "$?"
+same_pixels "$work/safe/native.png" "$work/safe/stdout.png"; check "-o -: the picture" 0 "$?"
+cp "$samples/testcard.sc6" "$work/safe/ro.sc5"; chmod 444 "$work/safe/ro.sc5"
+wine_tool "$safe\\d1\\A.sc5" -o "$safe\\ro.sc5" >/dev/null 2>&1
+check "read-only target: refused" "1 0" "$? $(cmp -s "$samples/testcard.sc6" "$work/safe/ro.sc5"; echo $?)"
+wine_tool "$safe\\d1\\A.sc5" -o "$safe\\ro.sc5" --force >/dev/null 2>&1
+check "read-only target with --force" "0 0" "$? $(cmp -s "$samples/testcard.sc5" "$work/safe/ro.sc5"; echo $?)"
+check "no temporary file left" "" "$(find "$work/safe" -name '.vr*')"
+
 wine_tool Z:\\nonexistent\\x.sc5 >/dev/null 2>&1
 check "missing picture: status 1" 1 "$?"
 cli_summary "vramoria-convert.exe under wine"
