@@ -250,8 +250,8 @@ std::vector<uint8_t> ImportFitted(const uint8_t* rgb, ScreenMode mode, DitherMod
     switch (mode) {
         case kScreen5:    // GRAPHIC4: two pixels a byte, high nibble left
         case kScreen7: {  // GRAPHIC6: the same packing, 512 wide
-            std::vector<Choice> palette = ChoosePalette(rgb, pixels, 16);
-            const std::vector<uint8_t> index = MapToPalette(rgb, width, dither, &palette);
+            std::vector<Choice> palette;
+            const std::vector<uint8_t> index = MapToPalette(rgb, width, 16, dither, &palette);
             for (int32_t i = 0; i < pixels; i += 2) {
                 vram[static_cast<size_t>(i / 2)] = static_cast<uint8_t>(index[i] << 4 | index[i + 1]);
             }
@@ -260,8 +260,8 @@ std::vector<uint8_t> ImportFitted(const uint8_t* rgb, ScreenMode mode, DitherMod
         }
         case kScreen6: {  // GRAPHIC5: four pixels a byte, bits 7-6 leftmost; value v shows entry 5v
             static const int kEntries[4] = {0, 5, 10, 15};
-            std::vector<Choice> palette = ChoosePalette(rgb, pixels, 4);
-            const std::vector<uint8_t> index = MapToPalette(rgb, width, dither, &palette);
+            std::vector<Choice> palette;
+            const std::vector<uint8_t> index = MapToPalette(rgb, width, 4, dither, &palette);
             for (int32_t i = 0; i < pixels; i += 4) {
                 vram[static_cast<size_t>(i / 4)] = static_cast<uint8_t>(
                     index[i] << 6 | index[i + 1] << 4 | index[i + 2] << 2 | index[i + 3]);

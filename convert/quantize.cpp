@@ -139,7 +139,7 @@ int NearestWord(const Srgb& colour, const std::vector<Choice>& words, const std:
 
 }  // namespace
 
-std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t count) {
+std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t count, int start) {
     std::vector<Choice> palette;
     if (ExactPalette(rgb, pixels, count, &palette)) return palette;
 
@@ -148,8 +148,9 @@ std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t co
     for (int k = 0; k < 512; ++k) words[static_cast<size_t>(k)] = PaletteWordChoice(WordOf(k >> 6, (k >> 3) & 7, k & 7));
 
     const std::vector<Cell> cells = Histogram(rgb, pixels);
-    // Seeds: the heaviest cell, then repeatedly the cell that is heaviest times its distance to
-    // the nearest seed (deterministic farthest-point seeding).
+    // Seeds: the heaviest cell, then repeatedly the cell that scores highest by the start's rule
+    // (its weight times its distance to the nearest seed, squared or not, or that distance
+    // alone): deterministic farthest-point seeding that favours large areas more or less.
     std::vector<Srgb> centres;
     std::vector<float> nearest(cells.size(), 1e30f);
     size_t first = 0;
@@ -162,7 +163,9 @@ std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t co
         float pickScore = -1;
         for (size_t i = 0; i < cells.size(); ++i) {
             nearest[i] = std::min(nearest[i], Distance(cells[i].colour, centres.back()));
-            const float score = cells[i].weight * nearest[i];
+            const float score = start == kSeedWeightTimesDistance ? cells[i].weight * nearest[i]
+                                : start == kSeedWeightTimesSquare ? cells[i].weight * nearest[i] * nearest[i]
+                                                                  : nearest[i];
             if (score > pickScore) {
                 pickScore = score;
                 pick = i;
@@ -299,10 +302,10 @@ std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::
             // bounded (kErrorBound); it shows the colour nearest in sRGB to that, and passes on
             // kErrorShare of the difference, in linear light. Two lines of pending errors (this
             // one and the next), with a pixel of margin on either side.
-            std::vector<float> low(256), high(256);
+            float low[256], high[256];  // the bounds of the wanted colour, in linear light
             for (int v = 0; v < 256; ++v) {
-                low[static_cast<size_t>(v)] = SrgbToLinear(static_cast<uint8_t>(std::max(0, v - kErrorBound)));
-                high[static_cast<size_t>(v)] = SrgbToLinear(static_cast<uint8_t>(std::min(255, v + kErrorBound)));
+                low[v] = SrgbToLinear(static_cast<uint8_t>(std::max(0, v - kErrorBound)));
+                high[v] = SrgbToLinear(static_cast<uint8_t>(std::min(255, v + kErrorBound)));
             }
             std::vector<float> errors(static_cast<size_t>(width + 2) * 6, 0.0f);
             for (int32_t y = 0; y < height; ++y) {
@@ -359,9 +362,13 @@ double MappingError(const uint8_t* rgb, const std::vector<uint8_t>& index, const
 
 }  // namespace
 
-std::vector<uint8_t> MapToPalette(const uint8_t* rgb, int32_t width, DitherMode dither,
-                                  std::vector<Choice>* palette) {
-    std::vector<uint8_t> index = MapToChoices(rgb, width, *palette, dither);
+namespace {
+
+// MapToChoices, then the palette's words refined on the mapped result. Returns the error.
+double MapAndRefine(const uint8_t* rgb, int32_t width, DitherMode dither, std::vector<Choice>* palette,
+                    std::vector<uint8_t>* mapped) {
+    std::vector<uint8_t>& index = *mapped;
+    index = MapToChoices(rgb, width, *palette, dither);
     double error = MappingError(rgb, index, *palette);
     // Lloyd's steps on the mapped result: the palette was chosen for the picture's colours, but
     // the pixels are shown as the mapping (dithered or not) places them. Each entry moves to
@@ -402,7 +409,30 @@ std::vector<uint8_t> MapToPalette(const uint8_t* rgb, int32_t width, DitherMode 
         index.swap(movedIndex);
         error = movedError;
     }
-    return index;
+    return error;
+}
+
+}  // namespace
+
+std::vector<uint8_t> MapToPalette(const uint8_t* rgb, int32_t width, int32_t count, DitherMode dither,
+                                  std::vector<Choice>* palette) {
+    const int32_t pixels = width * kImportHeight;
+    std::vector<uint8_t> best;
+    double bestError = 0;
+    // Several starts: k-means finds a local optimum, and which one depends on its seeds. The
+    // start whose refined, mapped result has the smallest error wins (the first on a tie).
+    for (int start = 0; start < kSeedRules; ++start) {
+        std::vector<Choice> candidate = ChoosePalette(rgb, pixels, count, start);
+        std::vector<uint8_t> index;
+        const double error = MapAndRefine(rgb, width, dither, &candidate, &index);
+        if (start == 0 || error < bestError) {
+            bestError = error;
+            best.swap(index);
+            *palette = candidate;
+        }
+        if (error == 0) break;  // exact: nothing can do better
+    }
+    return best;
 }
 
 }  // namespace import_detail
