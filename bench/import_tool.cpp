@@ -65,7 +65,7 @@ int Psnr(const char* a, const char* b) {
         sum += d * d;
     }
     const double mse = sum / static_cast<double>(x.rgb.size());
-    std::printf("%.2f\n", mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse));
+    std::printf("%.4f\n", mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse));
     return 0;
 }
 

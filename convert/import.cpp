@@ -166,6 +166,17 @@ std::vector<uint8_t> FitImage(const uint8_t* rgb, int32_t width, int32_t height,
     const std::vector<Span> xs = AxisSpans(width, outWidth, (outWidth - placedWidth) / 2, placedWidth);
     const std::vector<Span> ys = AxisSpans(height, outHeight, (outHeight - placedHeight) / 2, placedHeight);
 
+    // The horizontal weights of every output pixel, worked out once: column first..last of
+    // output pixel ox has weight columnWeights[weightStart[ox] + (x - first)].
+    std::vector<size_t> weightStart(static_cast<size_t>(outWidth) + 1, 0);
+    std::vector<float> columnWeights;
+    for (int32_t ox = 0; ox < outWidth; ++ox) {
+        const Span& sx = xs[static_cast<size_t>(ox)];
+        weightStart[static_cast<size_t>(ox)] = columnWeights.size();
+        for (int32_t x = sx.first; x <= sx.last; ++x) columnWeights.push_back(static_cast<float>(Weight(sx, x)));
+    }
+    float linear[256];
+    for (int v = 0; v < 256; ++v) linear[v] = SrgbToLinear(static_cast<uint8_t>(v));
     std::vector<double> sum(static_cast<size_t>(outWidth) * 3);
     for (int32_t oy = 0; oy < outHeight; ++oy) {
         const Span& sy = ys[static_cast<size_t>(oy)];
@@ -179,11 +190,17 @@ std::vector<uint8_t> FitImage(const uint8_t* rgb, int32_t width, int32_t height,
             const uint8_t* row = rgb + static_cast<size_t>(y) * width * 3;
             for (int32_t ox = 0; ox < outWidth; ++ox) {
                 const Span& sx = xs[static_cast<size_t>(ox)];
-                for (int32_t x = sx.first; x <= sx.last; ++x) {
-                    const double w = wy * Weight(sx, x);
+                const float* w = columnWeights.data() + weightStart[static_cast<size_t>(ox)];
+                float r = 0, g = 0, b = 0;  // this source line's share, summed across
+                for (int32_t x = sx.first; x <= sx.last; ++x, ++w) {
                     const uint8_t* p = row + 3 * x;
-                    for (int c = 0; c < 3; ++c) sum[3 * ox + c] += w * SrgbToLinear(p[c]);
+                    r += *w * linear[p[0]];
+                    g += *w * linear[p[1]];
+                    b += *w * linear[p[2]];
                 }
+                sum[3 * ox] += wy * r;
+                sum[3 * ox + 1] += wy * g;
+                sum[3 * ox + 2] += wy * b;
             }
         }
         for (int32_t ox = 0; ox < outWidth; ++ox) {
@@ -233,8 +250,8 @@ std::vector<uint8_t> ImportFitted(const uint8_t* rgb, ScreenMode mode, DitherMod
     switch (mode) {
         case kScreen5:    // GRAPHIC4: two pixels a byte, high nibble left
         case kScreen7: {  // GRAPHIC6: the same packing, 512 wide
-            const std::vector<Choice> palette = ChoosePalette(rgb, pixels, 16);
-            const std::vector<uint8_t> index = MapToChoices(rgb, width, palette, dither);
+            std::vector<Choice> palette;
+            const std::vector<uint8_t> index = MapToPalette(rgb, width, 16, dither, &palette);
             for (int32_t i = 0; i < pixels; i += 2) {
                 vram[static_cast<size_t>(i / 2)] = static_cast<uint8_t>(index[i] << 4 | index[i + 1]);
             }
@@ -243,8 +260,8 @@ std::vector<uint8_t> ImportFitted(const uint8_t* rgb, ScreenMode mode, DitherMod
         }
         case kScreen6: {  // GRAPHIC5: four pixels a byte, bits 7-6 leftmost; value v shows entry 5v
             static const int kEntries[4] = {0, 5, 10, 15};
-            const std::vector<Choice> palette = ChoosePalette(rgb, pixels, 4);
-            const std::vector<uint8_t> index = MapToChoices(rgb, width, palette, dither);
+            std::vector<Choice> palette;
+            const std::vector<uint8_t> index = MapToPalette(rgb, width, 4, dither, &palette);
             for (int32_t i = 0; i < pixels; i += 4) {
                 vram[static_cast<size_t>(i / 4)] = static_cast<uint8_t>(
                     index[i] << 6 | index[i + 1] << 4 | index[i + 2] << 2 | index[i + 3]);

@@ -42,12 +42,27 @@ Choice PaletteWordChoice(uint16_t word);
 
 // count palette words (0x0GRB) for the picture: its own colours when there are at most count
 // of them and all are palette colours (first appearance order, the rest black), otherwise
-// clusters in OKLab snapped to palette words and refined.
-std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t count);
+// clusters in sRGB snapped to palette words and refined. start picks the k-means seeding rule.
+enum SeedRule : int {
+    kSeedWeightTimesDistance = 0,  // a cell's pixel count times its distance to the nearest seed
+    kSeedWeightTimesSquare = 1,    // ... times that distance squared
+    kSeedDistance = 2,             // the distance alone (distinct colours, however small)
+    kSeedRules = 3,
+};
+std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t count,
+                                  int start = kSeedWeightTimesDistance);
 
-// Each pixel of a width x 212 picture to the index of a choice, dithered as asked.
+// Each pixel of a width x 212 picture to the index of a choice, dithered as asked; colours are
+// chosen by their distance in 8-bit sRGB, errors diffused in linear light.
 std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::vector<Choice>& choices,
                                   DitherMode dither);
+
+// A palette of count words for a width x 212 picture and its pixels mapped onto it: for each
+// seeding rule, ChoosePalette, MapToChoices, then the words refined on the mapped result (each
+// entry moved to the palette word nearest to the mean of the pixels it shows while the error
+// falls); the result with the smallest squared sRGB error wins.
+std::vector<uint8_t> MapToPalette(const uint8_t* rgb, int32_t width, int32_t count, DitherMode dither,
+                                  std::vector<Choice>* palette);
 
 // SCREEN 12 (palette null) or SCREEN 10/11 (palette: the YAE colours, at most 16; none gives
 // YJK pixels of even Y only): 256 x 212 RGB to 212 lines of 256 bytes. inexact (may be null)

@@ -1,4 +1,9 @@
 // Palettes for the palette modes and the mapping of pixels onto a set of colours.
+//
+// Distances here are squared distances between 8-bit sRGB values (gamma-encoded, the space the
+// picture is stored and compared in): a fixed set of colours is best used by choosing, for each
+// pixel, the colour nearest in that space. Error diffusion still adds and spreads the errors in
+// linear light, so that a dithered area averages to the right amount of light.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -9,6 +14,17 @@
 namespace import_detail {
 
 namespace {
+
+struct Srgb {  // 8-bit sRGB as floats, 0..255
+    float r, g, b;
+};
+
+float Distance(const Srgb& x, const Srgb& y) {
+    const float dr = x.r - y.r, dg = x.g - y.g, db = x.b - y.b;
+    return dr * dr + dg * dg + db * db;
+}
+
+Srgb SrgbOf(const Choice& c) { return {c.rgb[0] * 1.0f, c.rgb[1] * 1.0f, c.rgb[2] * 1.0f}; }
 
 // The 3-bit level of an 8-bit value that is exactly a level-table entry, or -1.
 int ExactLevel(uint8_t v) {
@@ -45,7 +61,7 @@ bool ExactPalette(const uint8_t* rgb, int32_t pixels, int32_t count, std::vector
 // A histogram cell: the pixels whose colours share their top four bits a channel.
 struct Cell {
     float weight;
-    Lab lab;  // of the cell's mean colour
+    Srgb colour;  // the cell's mean colour
 };
 
 std::vector<Cell> Histogram(const uint8_t* rgb, int32_t pixels) {
@@ -61,13 +77,10 @@ std::vector<Cell> Histogram(const uint8_t* rgb, int32_t pixels) {
     for (int key = 0; key < 4096; ++key) {
         const uint32_t n = count[static_cast<size_t>(key)];
         if (n == 0) continue;
-        Linear mean{};
-        float* channels[3] = {&mean.r, &mean.g, &mean.b};
-        for (int c = 0; c < 3; ++c) {
-            const uint8_t v = static_cast<uint8_t>((sums[static_cast<size_t>(3 * key + c)] + n / 2) / n);
-            *channels[c] = SrgbToLinear(v);
-        }
-        cells.push_back({static_cast<float>(n), LinearToLab(mean)});
+        const float scale = 1.0f / static_cast<float>(n);
+        cells.push_back({static_cast<float>(n),
+                         {sums[static_cast<size_t>(3 * key)] * scale, sums[static_cast<size_t>(3 * key + 1)] * scale,
+                          sums[static_cast<size_t>(3 * key + 2)] * scale}});
     }
     return cells;
 }
@@ -78,7 +91,7 @@ struct Assignment {
     std::vector<float> secondDistance;  // the nearest entry other than best
 };
 
-Assignment Assign(const std::vector<Cell>& cells, const std::vector<Lab>& entries) {
+Assignment Assign(const std::vector<Cell>& cells, const std::vector<Srgb>& entries) {
     Assignment a;
     a.best.resize(cells.size());
     a.bestDistance.resize(cells.size());
@@ -87,7 +100,7 @@ Assignment Assign(const std::vector<Cell>& cells, const std::vector<Lab>& entrie
         float d1 = 1e30f, d2 = 1e30f;
         int b = 0;
         for (size_t e = 0; e < entries.size(); ++e) {
-            const float d = Distance(cells[i].lab, entries[e]);
+            const float d = Distance(cells[i].colour, entries[e]);
             if (d < d1) {
                 d2 = d1;
                 d1 = d;
@@ -110,12 +123,12 @@ float TotalError(const std::vector<Cell>& cells, const Assignment& a) {
 }
 
 // The palette word nearest to a colour, among those not yet taken.
-int NearestWord(const Lab& lab, const std::vector<Choice>& words, const std::vector<bool>& taken) {
+int NearestWord(const Srgb& colour, const std::vector<Choice>& words, const std::vector<bool>& taken) {
     int best = -1;
     float bestDistance = 1e30f;
     for (size_t w = 0; w < words.size(); ++w) {
         if (taken[w]) continue;
-        const float d = Distance(lab, words[w].lab);
+        const float d = Distance(colour, SrgbOf(words[w]));
         if (d < bestDistance) {
             bestDistance = d;
             best = static_cast<int>(w);
@@ -126,7 +139,7 @@ int NearestWord(const Lab& lab, const std::vector<Choice>& words, const std::vec
 
 }  // namespace
 
-std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t count) {
+std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t count, int start) {
     std::vector<Choice> palette;
     if (ExactPalette(rgb, pixels, count, &palette)) return palette;
 
@@ -135,38 +148,41 @@ std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t co
     for (int k = 0; k < 512; ++k) words[static_cast<size_t>(k)] = PaletteWordChoice(WordOf(k >> 6, (k >> 3) & 7, k & 7));
 
     const std::vector<Cell> cells = Histogram(rgb, pixels);
-    // Seeds: the heaviest cell, then repeatedly the cell that is heaviest times its distance to
-    // the nearest seed (deterministic farthest-point seeding).
-    std::vector<Lab> centres;
+    // Seeds: the heaviest cell, then repeatedly the cell that scores highest by the start's rule
+    // (its weight times its distance to the nearest seed, squared or not, or that distance
+    // alone): deterministic farthest-point seeding that favours large areas more or less.
+    std::vector<Srgb> centres;
     std::vector<float> nearest(cells.size(), 1e30f);
     size_t first = 0;
     for (size_t i = 1; i < cells.size(); ++i) {
         if (cells[i].weight > cells[first].weight) first = i;
     }
-    centres.push_back(cells[first].lab);
+    centres.push_back(cells[first].colour);
     while (static_cast<int32_t>(centres.size()) < count && centres.size() < cells.size()) {
         size_t pick = 0;
         float pickScore = -1;
         for (size_t i = 0; i < cells.size(); ++i) {
-            nearest[i] = std::min(nearest[i], Distance(cells[i].lab, centres.back()));
-            const float score = cells[i].weight * nearest[i];
+            nearest[i] = std::min(nearest[i], Distance(cells[i].colour, centres.back()));
+            const float score = start == kSeedWeightTimesDistance ? cells[i].weight * nearest[i]
+                                : start == kSeedWeightTimesSquare ? cells[i].weight * nearest[i] * nearest[i]
+                                                                  : nearest[i];
             if (score > pickScore) {
                 pickScore = score;
                 pick = i;
             }
         }
-        centres.push_back(cells[pick].lab);
+        centres.push_back(cells[pick].colour);
     }
-    // Lloyd's iterations in OKLab.
+    // Lloyd's iterations.
     for (int round = 0; round < 16; ++round) {
         const Assignment a = Assign(cells, centres);
         std::vector<double> sum(centres.size() * 4, 0.0);
         for (size_t i = 0; i < cells.size(); ++i) {
             double* s = &sum[4 * static_cast<size_t>(a.best[i])];
             s[0] += cells[i].weight;
-            s[1] += cells[i].weight * cells[i].lab.l;
-            s[2] += cells[i].weight * cells[i].lab.a;
-            s[3] += cells[i].weight * cells[i].lab.b;
+            s[1] += cells[i].weight * cells[i].colour.r;
+            s[2] += cells[i].weight * cells[i].colour.g;
+            s[3] += cells[i].weight * cells[i].colour.b;
         }
         for (size_t e = 0; e < centres.size(); ++e) {
             const double* s = &sum[4 * e];
@@ -177,16 +193,16 @@ std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t co
     // Snapped to distinct palette words, heaviest clusters first choosing.
     std::vector<bool> taken(512, false);
     std::vector<int> chosen;
-    for (const Lab& c : centres) {
+    for (const Srgb& c : centres) {
         const int w = NearestWord(c, words, taken);
         taken[static_cast<size_t>(w)] = true;
         chosen.push_back(w);
     }
     // Refinement on the words themselves: move an entry one level up or down in any channels
     // while that lowers the weighted error of the histogram.
-    std::vector<Lab> labs;
-    for (int w : chosen) labs.push_back(words[static_cast<size_t>(w)].lab);
-    Assignment a = Assign(cells, labs);
+    std::vector<Srgb> entryColours;
+    for (int w : chosen) entryColours.push_back(SrgbOf(words[static_cast<size_t>(w)]));
+    Assignment a = Assign(cells, entryColours);
     float total = TotalError(cells, a);
     for (int pass = 0; pass < 4; ++pass) {
         bool improved = false;
@@ -198,10 +214,10 @@ std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t co
                 if (d == 13 || nr < 0 || nr > 7 || ng < 0 || ng > 7 || nb < 0 || nb > 7) continue;
                 const int candidate = nr << 6 | ng << 3 | nb;
                 if (taken[static_cast<size_t>(candidate)]) continue;
-                const Lab& lab = words[static_cast<size_t>(candidate)].lab;
+                const Srgb colour = SrgbOf(words[static_cast<size_t>(candidate)]);
                 float trial = 0;
                 for (size_t i = 0; i < cells.size(); ++i) {
-                    const float here = Distance(cells[i].lab, lab);
+                    const float here = Distance(cells[i].colour, colour);
                     const float rest = a.best[i] == static_cast<int>(e) ? a.secondDistance[i] : a.bestDistance[i];
                     trial += cells[i].weight * std::min(here, rest);
                 }
@@ -209,8 +225,8 @@ std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t co
                     taken[static_cast<size_t>(chosen[e])] = false;
                     taken[static_cast<size_t>(candidate)] = true;
                     chosen[e] = candidate;
-                    labs[e] = lab;
-                    a = Assign(cells, labs);
+                    entryColours[e] = colour;
+                    a = Assign(cells, entryColours);
                     total = TotalError(cells, a);
                     improved = true;
                     break;  // the next entry; this one may move again in the next pass
@@ -226,11 +242,11 @@ std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t co
 
 namespace {
 
-int Nearest(const Lab& lab, const std::vector<Choice>& choices) {
+int Nearest(const Srgb& colour, const std::vector<Srgb>& choices) {
     int best = 0;
     float bestDistance = 1e30f;
     for (size_t i = 0; i < choices.size(); ++i) {
-        const float d = Distance(lab, choices[i].lab);
+        const float d = Distance(colour, choices[i]);
         if (d < bestDistance) {
             bestDistance = d;
             best = static_cast<int>(i);
@@ -239,7 +255,23 @@ int Nearest(const Lab& lab, const std::vector<Choice>& choices) {
     return best;
 }
 
-float Clamp01(float v) { return v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v; }
+float Clamp(float v, float low, float high) { return v < low ? low : v > high ? high : v; }
+
+// Linear light to sRGB 0..255, not rounded.
+float LinearToSrgbFloat(float v) {
+    if (!(v > 0.0f)) return 0.0f;
+    if (v >= 1.0f) return 255.0f;
+    return 255.0f * (v <= 0.0031308f ? v * 12.92f : 1.055f * std::pow(v, 1.0f / 2.4f) - 0.055f);
+}
+
+// How far (in 8-bit sRGB steps) the diffused error may move a pixel's colour: half the level
+// table's step (0x21 = 33). The adjusted colour then stays between the two levels around the
+// pixel's own colour, so the dither mixes only those, a colour that is exactly a level stays
+// exact, and an error cannot pile up behind an edge and smear into the next area.
+constexpr int kErrorBound = 16;
+// The share of each error that is passed on: three quarters, as Atkinson's dither does. With
+// so few colours, passing on the whole error makes more noise than it removes detail.
+constexpr float kErrorShare = 0.75f;
 
 }  // namespace
 
@@ -247,6 +279,8 @@ std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::
                                   DitherMode dither) {
     const int32_t height = kImportHeight;
     std::vector<uint8_t> index(static_cast<size_t>(width) * height);
+    std::vector<Srgb> colours;
+    for (const Choice& c : choices) colours.push_back(SrgbOf(c));
     switch (dither) {
         case kDitherNone:
         case kDitherOrdered:
@@ -254,29 +288,25 @@ std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::
                 for (int32_t x = 0; x < width; ++x) {
                     const size_t i = static_cast<size_t>(y) * width + x;
                     const uint8_t* p = rgb + 3 * i;
-                    Lab lab;
-                    if (dither == kDitherNone) {
-                        lab = SrgbToLab(p);
-                    } else {
-                        // A threshold of about half the level table's step, in sRGB.
-                        const float offset = BayerOffset(x, y) * 40.0f;
-                        uint8_t q[3];
-                        for (int c = 0; c < 3; ++c) {
-                            const float v = p[c] + offset;
-                            q[c] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v + 0.5f);
-                        }
-                        lab = SrgbToLab(q);
-                    }
-                    index[i] = static_cast<uint8_t>(Nearest(lab, choices));
+                    // The ordered dither's threshold: about half the level table's step.
+                    const float offset = dither == kDitherNone ? 0.0f : BayerOffset(x, y) * 40.0f;
+                    const Srgb want{Clamp(p[0] + offset, 0, 255), Clamp(p[1] + offset, 0, 255),
+                                    Clamp(p[2] + offset, 0, 255)};
+                    index[i] = static_cast<uint8_t>(Nearest(want, colours));
                 }
             }
             break;
         case kDitherDiffusion: {
             // Floyd-Steinberg in linear light, serpentine: even lines left to right, odd lines
-            // right to left. 85 % of each error is passed on: the full error makes more noise
-            // than it removes with these few, widely spaced colours (measured with bench/import:
-            // about +0.5 dB PSNR for SCREEN 5 and 8). Two lines of pending errors (this one and the next), with a pixel
-            // of margin on either side.
+            // right to left. Each pixel's wanted colour is its own plus the errors it received,
+            // bounded (kErrorBound); it shows the colour nearest in sRGB to that, and passes on
+            // kErrorShare of the difference, in linear light. Two lines of pending errors (this
+            // one and the next), with a pixel of margin on either side.
+            float low[256], high[256];  // the bounds of the wanted colour, in linear light
+            for (int v = 0; v < 256; ++v) {
+                low[v] = SrgbToLinear(static_cast<uint8_t>(std::max(0, v - kErrorBound)));
+                high[v] = SrgbToLinear(static_cast<uint8_t>(std::min(255, v + kErrorBound)));
+            }
             std::vector<float> errors(static_cast<size_t>(width + 2) * 6, 0.0f);
             for (int32_t y = 0; y < height; ++y) {
                 float* here = errors.data() + static_cast<size_t>(y & 1) * (width + 2) * 3;
@@ -288,13 +318,18 @@ std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::
                     const int32_t x = forward ? n : width - 1 - n;
                     const size_t i = static_cast<size_t>(y) * width + x;
                     const uint8_t* p = rgb + 3 * i;
-                    float* e = here + 3 * (x + 1);
-                    const Linear want{Clamp01(SrgbToLinear(p[0]) + e[0]), Clamp01(SrgbToLinear(p[1]) + e[1]),
-                                      Clamp01(SrgbToLinear(p[2]) + e[2])};
-                    const int k = Nearest(LinearToLab(want), choices);
+                    const float* e = here + 3 * (x + 1);
+                    float want[3];
+                    for (int c = 0; c < 3; ++c) {
+                        want[c] = Clamp(SrgbToLinear(p[c]) + e[c], low[p[c]], high[p[c]]);
+                    }
+                    const int k = Nearest(Srgb{LinearToSrgbFloat(want[0]), LinearToSrgbFloat(want[1]),
+                                               LinearToSrgbFloat(want[2])},
+                                          colours);
                     index[i] = static_cast<uint8_t>(k);
                     const Linear& got = choices[static_cast<size_t>(k)].linear;
-                    const float err[3] = {(want.r - got.r) * 0.85f, (want.g - got.g) * 0.85f, (want.b - got.b) * 0.85f};
+                    const float err[3] = {(want[0] - got.r) * kErrorShare, (want[1] - got.g) * kErrorShare,
+                                          (want[2] - got.b) * kErrorShare};
                     for (int c = 0; c < 3; ++c) {
                         here[3 * (x + 1 + step) + c] += err[c] * (7.0f / 16);
                         below[3 * (x + 1 - step) + c] += err[c] * (3.0f / 16);
@@ -307,6 +342,97 @@ std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::
         }
     }
     return index;
+}
+
+namespace {
+
+// The squared sRGB error of a mapping against the picture.
+double MappingError(const uint8_t* rgb, const std::vector<uint8_t>& index, const std::vector<Choice>& palette) {
+    double total = 0;
+    for (size_t i = 0; i < index.size(); ++i) {
+        const uint8_t* p = rgb + 3 * i;
+        const uint8_t* q = palette[index[i]].rgb;
+        for (int c = 0; c < 3; ++c) {
+            const int d = p[c] - q[c];
+            total += d * d;
+        }
+    }
+    return total;
+}
+
+}  // namespace
+
+namespace {
+
+// MapToChoices, then the palette's words refined on the mapped result. Returns the error.
+double MapAndRefine(const uint8_t* rgb, int32_t width, DitherMode dither, std::vector<Choice>* palette,
+                    std::vector<uint8_t>* mapped) {
+    std::vector<uint8_t>& index = *mapped;
+    index = MapToChoices(rgb, width, *palette, dither);
+    double error = MappingError(rgb, index, *palette);
+    // Lloyd's steps on the mapped result: the palette was chosen for the picture's colours, but
+    // the pixels are shown as the mapping (dithered or not) places them. Each entry moves to
+    // the palette word nearest to the mean of the pixels it shows, as long as the result's error
+    // falls. An exact picture (error 0) keeps its own palette.
+    for (int round = 0; round < 6 && error > 0; ++round) {
+        std::vector<double> sums(palette->size() * 4, 0.0);
+        for (size_t i = 0; i < index.size(); ++i) {
+            double* s = &sums[4 * index[i]];
+            s[0] += 1;
+            for (int c = 0; c < 3; ++c) s[1 + c] += rgb[3 * i + c];
+        }
+        std::vector<Choice> moved = *palette;
+        bool changed = false;
+        for (size_t e = 0; e < moved.size(); ++e) {
+            const double* s = &sums[4 * e];
+            if (s[0] == 0) continue;
+            int level[3];
+            for (int c = 0; c < 3; ++c) {
+                const double mean = s[1 + c] / s[0];
+                int bestLevel = 0;
+                for (int n = 1; n < 8; ++n) {
+                    if (std::fabs(kLevelTable[n] - mean) < std::fabs(kLevelTable[bestLevel] - mean)) bestLevel = n;
+                }
+                level[c] = bestLevel;
+            }
+            const uint16_t word = WordOf(level[0], level[1], level[2]);
+            if (word != moved[e].code) {
+                moved[e] = PaletteWordChoice(word);
+                changed = true;
+            }
+        }
+        if (!changed) break;
+        std::vector<uint8_t> movedIndex = MapToChoices(rgb, width, moved, dither);
+        const double movedError = MappingError(rgb, movedIndex, moved);
+        if (movedError >= error) break;
+        *palette = moved;
+        index.swap(movedIndex);
+        error = movedError;
+    }
+    return error;
+}
+
+}  // namespace
+
+std::vector<uint8_t> MapToPalette(const uint8_t* rgb, int32_t width, int32_t count, DitherMode dither,
+                                  std::vector<Choice>* palette) {
+    const int32_t pixels = width * kImportHeight;
+    std::vector<uint8_t> best;
+    double bestError = 0;
+    // Several starts: k-means finds a local optimum, and which one depends on its seeds. The
+    // start whose refined, mapped result has the smallest error wins (the first on a tie).
+    for (int start = 0; start < kSeedRules; ++start) {
+        std::vector<Choice> candidate = ChoosePalette(rgb, pixels, count, start);
+        std::vector<uint8_t> index;
+        const double error = MapAndRefine(rgb, width, dither, &candidate, &index);
+        if (start == 0 || error < bestError) {
+            bestError = error;
+            best.swap(index);
+            *palette = candidate;
+        }
+        if (error == 0) break;  // exact: nothing can do better
+    }
+    return best;
 }
 
 }  // namespace import_detail
