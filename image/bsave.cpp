@@ -4,13 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-
 int32_t ExtensionOffset(const char* name) {
     int32_t extension = -1;
     int32_t i = 0;
     for (; name[i] != '\0'; ++i) {
-        // Windows takes both separators; a "." in a folder name is no extension.
-        if (name[i] == '\\' || name[i] == '/') extension = -1;
+        // A "." in a folder name is no extension (Windows takes both separators).
+        if (IsPathSeparator(name[i])) extension = -1;
         else if (name[i] == '.') extension = i + 1;
     }
     return extension < 0 ? i : extension;

@@ -39,8 +39,8 @@ enum LoadResult : int32_t {
     kLoadNotBsave,     // 1 to 6 bytes, a bad header, or a compressed body shorter than announced
 };
 
-// Offset of the extension in name: after the last "." that follows the last separator, or the
-// length of the name when there is none.
+// Offset of the extension in name: after the last "." that follows the last separator (the
+// platform's: see IsPathSeparator), or the length of the name when there is none.
 int32_t ExtensionOffset(const char* name);
 
 // Reads the 7-byte header from the first bytes of a file (size >= 7).

@@ -150,6 +150,10 @@ bool WriteStandardOutput(const void* data, size_t size, char* reason, size_t rea
 // Flushes stdio's standard output; false with *reason when any of it could not be written.
 bool FinishStandardOutput(char* reason, size_t reasonCapacity);
 
+// True when c separates the folders of a path: "/" everywhere, "\" too on Windows (on POSIX a
+// backslash is an ordinary character of a file name).
+bool IsPathSeparator(char c);
+
 // True when path names a folder by its form: it ends in a separator ("sub/"; also "\" on
 // Windows) or in "." or "..". Such a name is never a file to write, and its folder must not be
 // made for one.

@@ -72,3 +72,5 @@ bool ResolvePathIgnoringCase(char* path) {
     closedir(dir);
     return found;
 }
+
+bool IsPathSeparator(char c) { return c == '/'; }

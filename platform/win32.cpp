@@ -151,3 +151,5 @@ BOOL ShowSaveDialog(HWND owner, char* fileName, int32_t filterTextId, const char
     record.lpstrFilter = filter;
     return GetSaveFileNameA(&record);
 }
+
+bool IsPathSeparator(char c) { return c == '/' || c == '\\'; }
