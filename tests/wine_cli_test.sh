@@ -65,6 +65,28 @@ wine_tool "$safe\\d1\\A.sc5" -o "$safe\\ro.sc5" --force >/dev/null 2>&1
 check "read-only target with --force" "0 0" "$? $(cmp -s "$samples/testcard.sc5" "$work/safe/ro.sc5"; echo $?)"
 check "no temporary file left" "" "$(find "$work/safe" -name '.vr*')"
 
+# Ctrl+C in the middle of a batch (Wine hands the tool's console control handler the SIGINT):
+# the batch stops with status 130 and a line saying how many were converted; every output
+# there is complete and no temporary file is left.
+mkdir -p "$work/stop/in"
+for i in $(seq 1 600); do cp "$samples/testcard.scc" "$work/stop/in/p$i.scc"; done
+stop=$(winepath -w "$work/stop")
+wine_tool "$stop\\in\\p1.scc" --view large -o "$stop\\whole.png" >/dev/null 2>&1
+wine_tool $(for i in $(seq 1 600); do echo "$stop\\in\\p$i.scc"; done) --view large \
+  -o "$stop\\out\\{stem}.png" >/dev/null 2>"$work/stop/err" &
+runner=$!
+for _ in $(seq 200); do [ "$(ls "$work/stop/out" 2>/dev/null | wc -l)" -ge 20 ] && break; sleep 0.05; done
+kill -INT "$(pgrep -f "vramoria-convert.exe $(printf '%s' "$stop" | sed 's/[\\]/./g')" | head -n 1)" 2>/dev/null
+wait "$runner"
+check "Ctrl+C: status 130" 130 "$?"
+check "Ctrl+C: the counting line" 1 "$(grep -c '^vramoria-convert: interrupted: [0-9]* converted' "$work/stop/err")"
+written=$(ls "$work/stop/out" | wc -l)
+incomplete=0
+for f in "$work/stop/out"/*.png; do cmp -s "$f" "$work/stop/whole.png" || incomplete=$((incomplete + 1)); done
+check "Ctrl+C: stopped after some, before the end" 1 "$([ "$written" -ge 1 ] && [ "$written" -lt 600 ] && echo 1 || echo 0)"
+check "Ctrl+C: every output complete" 0 "$incomplete"
+check "Ctrl+C: no temporary file left" "" "$(find "$work/stop" -name '.vr*')"
+
 wine_tool Z:\\nonexistent\\x.sc5 >/dev/null 2>&1
 check "missing picture: status 1" 1 "$?"
 cli_summary "vramoria-convert.exe under wine"
