@@ -28,6 +28,9 @@ const char kProgram[] = "vramoria-convert";
 // The largest --thumbnail: desktops ask for 128 to 1024; larger sizes are a typing mistake.
 constexpr long kThumbnailMaxSize = 4096;
 
+// The most pictures converted at once: more threads than that only wait for the disk.
+constexpr long kJobsMax = 256;
+
 // An option's word looked up in its table of {text, value} entries.
 struct Word {
     const char* text;
@@ -577,6 +580,9 @@ void PrintUsage() {
         "                        vramoria-convert pic.sc7 --info --json\n"
         "  --force             replace files without write permission too (they stay\n"
         "                      read-only)\n"
+        "  --jobs N            convert N pictures at once (default: one per processor);\n"
+        "                      messages and output keep the order of the pictures\n"
+        "                        vramoria-convert *.sc8 --jobs 1 -o png/{stem}.png\n"
         "  -h, --help          show this text\n"
         "  --version           print the version\n"
         "  --                  end of options: every later word is a picture\n"
@@ -627,6 +633,17 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
             line->force = true;
         } else if (std::strcmp(arg, "--version") == 0) {
             line->version = true;
+        } else if (std::strcmp(arg, "--jobs") == 0) {
+            const char* v = value(arg);
+            if (v == nullptr) return false;
+            char* end = nullptr;
+            const long jobs = std::strtol(v, &end, 10);
+            if (*v < '0' || *v > '9' || *end != '\0' || jobs < 1 || jobs > kJobsMax) {
+                *error = std::string("--jobs takes a number of 1 to ") + std::to_string(kJobsMax) +
+                         ", not '" + v + "'";
+                return false;
+            }
+            line->jobs = static_cast<int32_t>(jobs);
         } else if (std::strcmp(arg, "--json") == 0) {
             line->json = true;
         } else if (std::strcmp(arg, "--info") == 0) {
