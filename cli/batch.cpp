@@ -286,7 +286,7 @@ struct Pipeline {
     void Release(size_t i) {
         std::lock_guard<std::mutex> lock(mutex);
         SlotOf(i) = Slot{};
-        limit = i + 1 + window;
+        limit = std::max(limit, i + 1 + window);
         changed.notify_all();
     }
 
