@@ -1,4 +1,5 @@
-// The batch: plan all -> for each planned picture: run -> write.
+// The batch: plan all -> check -> for each planned picture: prepare (run, stage its files;
+// on --jobs threads) -> commit (flush a group of staged files, rename them), in order.
 //
 // Planning loads each picture once and keeps only what its run needs (names, outputs, the
 // file's version, a failure), so memory is bounded by the pictures in flight, not by the batch.
@@ -7,14 +8,19 @@
 // per-picture work and returns its text and files; this file alone prints and writes, so the
 // run of several pictures at once only has to keep their results in command-line order. One
 // order must hold then too: an output may replace a picture read earlier in the run (the check
-// below allows it), so that picture's read must be done before the write.
+// below allows it), so that picture's read must be done before the write. Commits go in
+// command-line order and wait for each picture's preparation, so every earlier read is done.
+//
+// Durability: a temporary file is on the disk before the rename that puts it in place, so
+// every target is complete or absent after a crash. Half a window of staged files (up to 32)
+// is flushed at once with one syncfs per file system rather than an fsync each: measured with
+// bench/batch on ext4, 1.4-1.5x the pictures/s of fsyncs on the converting threads.
 #include "cli/batch.h"
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -129,13 +135,6 @@ std::string WriteFailure(const std::string& name, WriteResult result, const char
     return shown + "cannot write the file: " + reason + "\n";
 }
 
-// How the files of a batch reach the disk. Every file is complete or absent after a crash:
-// its temporary file is on the disk before the rename that puts it in place. kFlushEach
-// flushes each temporary file where it was written (fsync on the converting thread, so that
-// the waits of several threads overlap); kFlushTogether flushes a group of them at once (one
-// syncfs per file system) and then renames them all.
-enum FlushPolicy : int32_t { kFlushEach, kFlushTogether };
-
 // One picture in flight: its run's result, its files written to temporary files (staged)
 // beside their targets, not yet renamed.
 struct Slot {
@@ -148,7 +147,7 @@ struct Slot {
 
 // Runs a picture and stages its files (making their folders): everything but the renames, so
 // that nothing a later check or an earlier picture's read depends on is touched yet.
-void PreparePicture(const CommandLine& line, PictureJob& job, FlushPolicy policy, Slot* slot) {
+void PreparePicture(const CommandLine& line, PictureJob& job, Slot* slot) {
     slot->result = RunPicture(line, job);
     job = PictureJob{};  // run: nothing of it is needed any more
     if (!slot->result.ok) return;
@@ -160,12 +159,8 @@ void PreparePicture(const CommandLine& line, PictureJob& job, FlushPolicy policy
             break;
         }
         StagedWrite staged;
-        WriteResult written = StageFileWrite(file.name.c_str(), file.bytes.data(), file.bytes.size(),
+        const WriteResult written = StageFileWrite(file.name.c_str(), file.bytes.data(), file.bytes.size(),
                                              WriteOptions{line.force}, &staged, reason, sizeof reason);
-        if (written == kWriteOk && policy == kFlushEach) {
-            written = FlushStagedWrite(&staged, reason, sizeof reason);
-            if (written != kWriteOk) AbortStagedWrite(&staged);
-        }
         file.bytes = {};
         if (written == kWriteInterrupted) {
             slot->interrupted = true;
@@ -227,14 +222,13 @@ bool CommitPicture(Slot* slot, bool* standardOutputBroken, bool* interrupted) {
 // bounded whatever the length of the batch.
 struct Pipeline {
     Pipeline(const CommandLine& line, std::vector<PictureJob>& jobs, const std::vector<bool>& skipped,
-             FlushPolicy policy, size_t window)
-        : line(line), jobs(jobs), skipped(skipped), policy(policy), window(window), slots(window),
+             size_t window)
+        : line(line), jobs(jobs), skipped(skipped), window(window), slots(window),
           limit(window) {}
 
     const CommandLine& line;
     std::vector<PictureJob>& jobs;
     const std::vector<bool>& skipped;
-    FlushPolicy policy;
     size_t window;
     std::vector<Slot> slots;  // picture i in slots[i % window]
     std::mutex mutex;
@@ -262,7 +256,7 @@ struct Pipeline {
             const size_t i = next++;
             lock.unlock();
             Slot prepared;
-            PreparePicture(line, jobs[i], policy, &prepared);
+            PreparePicture(line, jobs[i], &prepared);
             prepared.ready = true;
             lock.lock();
             SlotOf(i) = std::move(prepared);
@@ -339,11 +333,10 @@ int RunBatch(const CommandLine& line) {
     // within kMaxStagedWrites.
     size_t outputsPerPicture = 1;
     for (const PictureJob& job : jobs) outputsPerPicture = std::max(outputsPerPicture, job.outputs.size());
-    const FlushPolicy policy = std::getenv("VRAMORIA_FLUSH_EACH") != nullptr ? kFlushEach : kFlushTogether;
     const size_t window = std::max<size_t>(1, static_cast<size_t>(kMaxStagedWrites) / outputsPerPicture);
     size_t workers = line.jobs > 0 ? static_cast<size_t>(line.jobs) : std::thread::hardware_concurrency();
     workers = std::min({std::max<size_t>(workers, 1), window, count - skippedCount});
-    Pipeline pipeline(line, jobs, skipped, policy, window);
+    Pipeline pipeline(line, jobs, skipped, window);
     std::vector<std::thread> threads;
     if (workers > 1) {
         for (size_t w = 0; w < workers; ++w) threads.emplace_back([&pipeline] { pipeline.Work(); });
@@ -352,7 +345,7 @@ int RunBatch(const CommandLine& line) {
     auto prepared = [&](size_t i) {
         if (workers > 1) return pipeline.WaitFor(i);
         if (InterruptSignal() != 0) return false;
-        PreparePicture(line, jobs[i], policy, &pipeline.SlotOf(i));
+        PreparePicture(line, jobs[i], &pipeline.SlotOf(i));
         pipeline.SlotOf(i).ready = true;
         return true;
     };
@@ -362,19 +355,23 @@ int RunBatch(const CommandLine& line) {
     bool standardOutputBroken = false;
     bool stopped = false;
     std::vector<size_t> group;  // prepared pictures waiting for one flush of their files
-    // Flushes the group's staged files at once, then commits its pictures in order.
+    // Flushes the group's staged files together (one syncfs per file system on Linux), then
+    // commits its pictures in order. A lone file is left to its commit, which fsyncs it: a
+    // syncfs would also write back whatever else is waiting on that file system.
     auto commitGroup = [&]() {
         std::vector<StagedWrite*> all;
         for (size_t i : group) {
             for (StagedWrite& staged : pipeline.SlotOf(i).staged) all.push_back(&staged);
         }
-        char reason[256] = "";
-        std::vector<StagedWrite> flat;
-        // FlushStagedWrites takes an array: flush copies of the handles, then mark the originals.
-        for (StagedWrite* staged : all) flat.push_back(*staged);
-        const WriteResult flushed = FlushStagedWrites(flat.data(), flat.size(), reason, sizeof reason);
-        for (size_t k = 0; k < all.size(); ++k) all[k]->flushed = flat[k].flushed;
-        (void)flushed;  // a file left unflushed is flushed, or its failure reported, by its commit
+        if (all.size() > 1) {
+            // FlushStagedWrites takes an array: it flushes copies, whose marks go back.
+            std::vector<StagedWrite> flat;
+            for (StagedWrite* staged : all) flat.push_back(*staged);
+            char reason[256] = "";
+            // A file it could not flush is flushed again, or its failure reported, by its commit.
+            FlushStagedWrites(flat.data(), flat.size(), reason, sizeof reason);
+            for (size_t k = 0; k < all.size(); ++k) all[k]->flushed = flat[k].flushed;
+        }
         for (size_t i : group) {
             Slot& slot = pipeline.SlotOf(i);
             if (stopped) {
@@ -400,9 +397,8 @@ int RunBatch(const CommandLine& line) {
         group.clear();
     };
     // A group is flushed when it fills half the window (the other half keeps the threads busy
-    // meanwhile), when the next picture is not prepared yet and nothing else can proceed, and at
-    // the end.
-    const size_t groupSize = policy == kFlushEach ? 1 : std::max<size_t>(1, window / 2);
+    // meanwhile), and at the end.
+    const size_t groupSize = std::max<size_t>(1, window / 2);
     for (size_t i = 0; i < count && !stopped; ++i) {
         if (skipped[i]) continue;
         if (InterruptSignal() != 0) break;
