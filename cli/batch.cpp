@@ -159,8 +159,9 @@ void PreparePicture(const CommandLine& line, PictureJob& job, Slot* slot) {
             break;
         }
         StagedWrite staged;
-        const WriteResult written = StageFileWrite(file.name.c_str(), file.bytes.data(), file.bytes.size(),
-                                             WriteOptions{line.force}, &staged, reason, sizeof reason);
+        const WriteResult written = StageFileWrite(file.name.c_str(), file.bytes.data(),
+                                                   file.bytes.size(), WriteOptions{line.force},
+                                                   &staged, reason, sizeof reason);
         file.bytes = {};
         if (written == kWriteInterrupted) {
             slot->interrupted = true;
@@ -185,6 +186,11 @@ void AbortSlot(Slot* slot) {
 bool CommitPicture(Slot* slot, bool* standardOutputBroken, bool* interrupted) {
     PictureResult& result = slot->result;
     if (!result.ok) return false;
+    if (slot->interrupted) {  // its files are not all there: none is put in place
+        AbortSlot(slot);
+        *interrupted = true;
+        return false;
+    }
     char reason[256] = "";
     if (!result.standardOutput.empty() && !*standardOutputBroken &&
         !WriteStandardOutput(result.standardOutput.data(), result.standardOutput.size(), reason,
@@ -208,10 +214,6 @@ bool CommitPicture(Slot* slot, bool* standardOutputBroken, bool* interrupted) {
         return false;
     }
     slot->staged.clear();
-    if (slot->interrupted) {
-        *interrupted = true;
-        return false;
-    }
     result.messages += slot->writeFailure;
     return slot->writeFailure.empty();
 }
