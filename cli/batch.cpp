@@ -1,4 +1,5 @@
-// The batch: plan all -> for each planned picture: run -> write.
+// The batch: plan all -> check -> for each planned picture: prepare (run, stage its files;
+// on --jobs threads) -> commit (flush a group of staged files, rename them), in order.
 //
 // Planning loads each picture once and keeps only what its run needs (names, outputs, the
 // file's version, a failure), so memory is bounded by the pictures in flight, not by the batch.
@@ -7,13 +8,24 @@
 // per-picture work and returns its text and files; this file alone prints and writes, so the
 // run of several pictures at once only has to keep their results in command-line order. One
 // order must hold then too: an output may replace a picture read earlier in the run (the check
-// below allows it), so that picture's read must be done before the write.
+// below allows it), so that picture's read must be done before the write. Commits go in
+// command-line order and wait for each picture's preparation, so every earlier read is done.
+//
+// Durability: a temporary file is on the disk before the rename that puts it in place, so
+// every target is complete or absent after a crash. Half a window of staged files (up to 32)
+// is flushed at once with one syncfs per file system rather than an fsync each: measured with
+// bench/batch on ext4, 1.4-1.5x the pictures/s of fsyncs on the converting threads.
 #include "cli/batch.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -105,50 +117,181 @@ struct Progress {
     }
 };
 
-// Writes what a picture's run produced: its standard output, then its files, each whole or not
-// at all (a folder that does not exist yet is made just before its file is written). Appends
-// the message of a failure to result->messages. *interrupted is set when an interrupt stopped
-// a write: that is the end of the run, not a failure to report.
-bool WritePictureResult(const CommandLine& line, PictureResult* result, bool* standardOutputBroken,
-                 bool* interrupted) {
+// The message for a file that could not be written.
+std::string WriteFailure(const std::string& name, WriteResult result, const char* reason) {
+    const std::string shown = std::string(kProgram) + ": " + PrintableName(name) + ": ";
+    switch (result) {
+        case kWriteReadOnly:
+            return shown + "cannot write the file: " + reason + " (--force replaces it)\n";
+        case kWriteNotAFile:
+            return shown + "cannot write the file: " + reason + "; only regular files are replaced\n";
+        case kWriteOk:
+        case kWriteInterrupted:
+        case kWriteCreateFailed:
+        case kWriteWriteFailed:
+        case kWriteAllocFailed:
+            break;
+    }
+    return shown + "cannot write the file: " + reason + "\n";
+}
+
+// One picture in flight: its run's result, its files written to temporary files (staged)
+// beside their targets, not yet renamed.
+struct Slot {
+    bool ready = false;
+    PictureResult result;                // its files' bytes are released once staged
+    std::vector<StagedWrite> staged;     // its files, in order, up to the first that failed
+    std::string writeFailure;            // the message of the file that failed to stage
+    bool interrupted = false;            // an interrupt stopped its staging
+};
+
+// Runs a picture and stages its files (making their folders): everything but the renames, so
+// that nothing a later check or an earlier picture's read depends on is touched yet.
+void PreparePicture(const CommandLine& line, PictureJob& job, Slot* slot) {
+    slot->result = RunPicture(line, job);
+    job = PictureJob{};  // run: nothing of it is needed any more
+    if (!slot->result.ok) return;
     char reason[256] = "";
-    if (!result->standardOutput.empty() && !*standardOutputBroken &&
-        !WriteStandardOutput(result->standardOutput.data(), result->standardOutput.size(), reason,
-                             sizeof reason)) {
-        *standardOutputBroken = true;
-        result->messages += std::string(kProgram) + ": cannot write to standard output: " + reason + "\n";
+    for (PictureFile& file : slot->result.files) {
+        if (!MakeParentFolders(file.name.c_str())) {
+            slot->writeFailure = std::string(kProgram) + ": " + PrintableName(file.name) +
+                                 ": cannot make the folder for the file\n";
+            break;
+        }
+        StagedWrite staged;
+        const WriteResult written = StageFileWrite(file.name.c_str(), file.bytes.data(),
+                                                   file.bytes.size(), WriteOptions{line.force},
+                                                   &staged, reason, sizeof reason);
+        file.bytes = {};
+        if (written == kWriteInterrupted) {
+            slot->interrupted = true;
+            break;
+        }
+        if (written != kWriteOk) {
+            slot->writeFailure = WriteFailure(file.name, written, reason);
+            break;
+        }
+        slot->staged.push_back(std::move(staged));
+    }
+}
+
+void AbortSlot(Slot* slot) {
+    for (StagedWrite& staged : slot->staged) AbortStagedWrite(&staged);
+    slot->staged.clear();
+}
+
+// Puts a prepared picture's output in place: its standard output, then its files renamed over
+// their targets, in order. Appends the message of a failure to result.messages; *interrupted
+// is set when an interrupt stopped a rename: that is the end of the run, not a failure.
+bool CommitPicture(Slot* slot, bool* standardOutputBroken, bool* interrupted) {
+    PictureResult& result = slot->result;
+    if (!result.ok) return false;
+    if (slot->interrupted) {  // its files are not all there: none is put in place
+        AbortSlot(slot);
+        *interrupted = true;
         return false;
     }
-    for (const PictureFile& file : result->files) {
-        const std::string shown = std::string(kProgram) + ": " + PrintableName(file.name) + ": ";
-        if (!MakeParentFolders(file.name.c_str())) {
-            result->messages += shown + "cannot make the folder for the file\n";
-            return false;
+    char reason[256] = "";
+    if (!result.standardOutput.empty() && !*standardOutputBroken &&
+        !WriteStandardOutput(result.standardOutput.data(), result.standardOutput.size(), reason,
+                             sizeof reason)) {
+        *standardOutputBroken = true;
+        result.messages += std::string(kProgram) + ": cannot write to standard output: " + reason + "\n";
+        AbortSlot(slot);
+        return false;
+    }
+    for (size_t i = 0; i < slot->staged.size(); ++i) {
+        StagedWrite& staged = slot->staged[i];
+        const WriteResult written = CommitStagedWrite(&staged, reason, sizeof reason);
+        if (written == kWriteOk) continue;
+        for (size_t j = i + 1; j < slot->staged.size(); ++j) AbortStagedWrite(&slot->staged[j]);
+        slot->staged.clear();
+        if (written == kWriteInterrupted) {
+            *interrupted = true;
+        } else {
+            result.messages += WriteFailure(result.files[i].name, written, reason);
         }
-        switch (WriteFileAtomicallyWith(file.name.c_str(), file.bytes.data(), file.bytes.size(),
-                                        WriteOptions{line.force}, reason, sizeof reason)) {
-            case kWriteOk:
-                break;
-            case kWriteInterrupted:
-                *interrupted = true;
-                return false;
-            case kWriteReadOnly:
-                result->messages += shown + "cannot write the file: " + reason +
-                                    " (--force replaces it)\n";
-                return false;
-            case kWriteNotAFile:
-                result->messages += shown + "cannot write the file: " + reason +
-                                    "; only regular files are replaced\n";
-                return false;
-            case kWriteCreateFailed:
-            case kWriteWriteFailed:
-            case kWriteAllocFailed:
-                result->messages += shown + "cannot write the file: " + reason + "\n";
-                return false;
+        return false;
+    }
+    slot->staged.clear();
+    result.messages += slot->writeFailure;
+    return slot->writeFailure.empty();
+}
+
+// The pictures of a run, prepared on worker threads and committed on the calling thread in
+// command-line order. At most `window` pictures are in flight (prepared or being prepared, not
+// yet committed), counted from the first one not committed, so memory and staged files stay
+// bounded whatever the length of the batch.
+struct Pipeline {
+    Pipeline(const CommandLine& line, std::vector<PictureJob>& jobs, const std::vector<bool>& skipped,
+             size_t window)
+        : line(line), jobs(jobs), skipped(skipped), window(window), slots(window),
+          limit(window) {}
+
+    const CommandLine& line;
+    std::vector<PictureJob>& jobs;
+    const std::vector<bool>& skipped;
+    size_t window;
+    std::vector<Slot> slots;  // picture i in slots[i % window]
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t next = 0;   // the next picture to hand out
+    size_t limit = 0;  // pictures below it may be handed out
+    bool stop = false;
+
+    Slot& SlotOf(size_t i) { return slots[i % window]; }
+
+    void Work() {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            while (next < jobs.size() && skipped[next]) ++next;
+            if (stop || next >= jobs.size()) return;
+            if (InterruptSignal() != 0) {  // no new picture after an interrupt
+                stop = true;
+                changed.notify_all();
+                return;
+            }
+            if (next >= limit) {
+                changed.wait(lock);
+                continue;
+            }
+            const size_t i = next++;
+            lock.unlock();
+            Slot prepared;
+            PreparePicture(line, jobs[i], &prepared);
+            prepared.ready = true;
+            lock.lock();
+            SlotOf(i) = std::move(prepared);
+            changed.notify_all();
         }
     }
-    return true;
-}
+
+    // Waits until picture i is prepared; false when it never will be (an interrupt came before
+    // it was handed out). An interrupt is a signal, which wakes no condition variable: the
+    // wait looks at it every few milliseconds.
+    bool WaitFor(size_t i) {
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!SlotOf(i).ready || i >= next) {
+            if ((stop || InterruptSignal() != 0) && i >= next) return false;
+            changed.wait_for(lock, std::chrono::milliseconds(20));
+        }
+        return true;
+    }
+
+    // Picture i is committed: the window moves on past it.
+    void Release(size_t i) {
+        std::lock_guard<std::mutex> lock(mutex);
+        SlotOf(i) = Slot{};
+        limit = std::max(limit, i + 1 + window);
+        changed.notify_all();
+    }
+
+    void Stop() {
+        std::lock_guard<std::mutex> lock(mutex);
+        stop = true;
+        changed.notify_all();
+    }
+};
 
 }  // namespace
 
@@ -186,25 +329,94 @@ int RunBatch(const CommandLine& line) {
     }
     if (!CheckOutputs(jobs, skipped)) return 2;
 
-    // For each planned picture: run, then write.
+    // For each planned picture, in order: prepared (run, files staged) on the worker threads,
+    // then committed here. Picture i is committed only after every picture before it was read,
+    // as an output may replace a picture read earlier. The window keeps the staged files
+    // within kMaxStagedWrites.
+    size_t outputsPerPicture = 1;
+    for (const PictureJob& job : jobs) outputsPerPicture = std::max(outputsPerPicture, job.outputs.size());
+    const size_t window = std::max<size_t>(1, static_cast<size_t>(kMaxStagedWrites) / outputsPerPicture);
+    size_t workers = line.jobs > 0 ? static_cast<size_t>(line.jobs) : std::thread::hardware_concurrency();
+    workers = std::min({std::max<size_t>(workers, 1), window, count - skippedCount});
+    Pipeline pipeline(line, jobs, skipped, window);
+    std::vector<std::thread> threads;
+    if (workers > 1) {
+        for (size_t w = 0; w < workers; ++w) threads.emplace_back([&pipeline] { pipeline.Work(); });
+    }
+    // With one job the pictures are prepared here, one at a time, just before they are needed.
+    auto prepared = [&](size_t i) {
+        if (workers > 1) return pipeline.WaitFor(i);
+        if (InterruptSignal() != 0) return false;
+        PreparePicture(line, jobs[i], &pipeline.SlotOf(i));
+        pipeline.SlotOf(i).ready = true;
+        return true;
+    };
+
     Progress progress;
     progress.enabled = count > 1 && StandardErrorIsTerminal();
     bool standardOutputBroken = false;
-    for (size_t i = 0; i < count; ++i) {
-        if (InterruptSignal() != 0) break;
-        if (skipped[i]) continue;
-        progress.Show(i, count, jobs[i].name);
-        PictureResult result = RunPicture(line, jobs[i]);
-        bool stopped = false;
-        bool ok = result.ok && WritePictureResult(line, &result, &standardOutputBroken, &stopped);
-        jobs[i] = PictureJob{};  // its outputs are written: nothing of it is needed any more
-        if (stopped) break;
-        if (!result.messages.empty()) {
-            progress.Clear();
-            PrintLine(result.messages);
+    bool stopped = false;
+    std::vector<size_t> group;  // prepared pictures waiting for one flush of their files
+    // Flushes the group's staged files together (one syncfs per file system on Linux), then
+    // commits its pictures in order. A lone file is left to its commit, which fsyncs it: a
+    // syncfs would also write back whatever else is waiting on that file system.
+    auto commitGroup = [&]() {
+        std::vector<StagedWrite*> all;
+        for (size_t i : group) {
+            for (StagedWrite& staged : pipeline.SlotOf(i).staged) all.push_back(&staged);
         }
-        ok ? ++converted : ++failed;
+        if (all.size() > 1) {
+            // FlushStagedWrites takes an array: it flushes copies, whose marks go back.
+            std::vector<StagedWrite> flat;
+            for (StagedWrite* staged : all) flat.push_back(*staged);
+            char reason[256] = "";
+            // A file it could not flush is flushed again, or its failure reported, by its commit.
+            FlushStagedWrites(flat.data(), flat.size(), reason, sizeof reason);
+            for (size_t k = 0; k < all.size(); ++k) all[k]->flushed = flat[k].flushed;
+        }
+        for (size_t i : group) {
+            Slot& slot = pipeline.SlotOf(i);
+            if (stopped) {
+                AbortSlot(&slot);
+                pipeline.Release(i);
+                continue;
+            }
+            bool interruptedNow = false;
+            const bool ok = CommitPicture(&slot, &standardOutputBroken, &interruptedNow);
+            if (interruptedNow) {
+                stopped = true;
+                AbortSlot(&slot);
+                pipeline.Release(i);
+                continue;
+            }
+            if (!slot.result.messages.empty()) {
+                progress.Clear();
+                PrintLine(slot.result.messages);
+            }
+            ok ? ++converted : ++failed;
+            pipeline.Release(i);
+        }
+        group.clear();
+    };
+    // A group is flushed when it fills half the window (the other half keeps the threads busy
+    // meanwhile), and at the end.
+    const size_t groupSize = std::max<size_t>(1, window / 2);
+    for (size_t i = 0; i < count && !stopped; ++i) {
+        if (skipped[i]) continue;
+        if (InterruptSignal() != 0) break;
+        progress.Show(i, count, line.pictures[i]);
+        if (!prepared(i)) break;
+        group.push_back(i);
+        if (group.size() >= groupSize) commitGroup();
     }
+    if (!group.empty()) {
+        if (InterruptSignal() != 0) stopped = true;
+        commitGroup();
+    }
+    pipeline.Stop();
+    for (std::thread& thread : threads) thread.join();
+    // What was prepared but not committed (after an interrupt) is removed.
+    for (Slot& slot : pipeline.slots) AbortSlot(&slot);
     progress.Clear();
     if (InterruptSignal() != 0) return interrupted();
     char reason[256] = "";

@@ -28,6 +28,9 @@ const char kProgram[] = "vramoria-convert";
 // The largest --thumbnail: desktops ask for 128 to 1024; larger sizes are a typing mistake.
 constexpr long kThumbnailMaxSize = 4096;
 
+// The most pictures converted at once: more threads than that only wait for the disk.
+constexpr long kJobsMax = 256;
+
 // An option's word looked up in its table of {text, value} entries.
 struct Word {
     const char* text;
@@ -577,6 +580,9 @@ void PrintUsage() {
         "                        vramoria-convert pic.sc7 --info --json\n"
         "  --force             replace files without write permission too (they stay\n"
         "                      read-only)\n"
+        "  --jobs N            convert N pictures at once (default: one per processor);\n"
+        "                      messages and output keep the order of the pictures\n"
+        "                        vramoria-convert *.sc8 --jobs 1 -o png/{stem}.png\n"
         "  -h, --help          show this text\n"
         "  --version           print the version\n"
         "  --                  end of options: every later word is a picture\n"
@@ -619,6 +625,20 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
             *error = std::string(arg) + " takes " + accepted + ", not '" + word + "'";
             return false;
         };
+        // An option whose value is a whole number of 1 to most, in digits only.
+        auto wholeValue = [&](long most, const char* kind, const char* unit) {
+            word = value(arg);
+            if (word == nullptr) return false;
+            char* end = nullptr;
+            const long number = std::strtol(word, &end, 10);
+            if (*word >= '0' && *word <= '9' && *end == '\0' && number >= 1 && number <= most) {
+                n = static_cast<int32_t>(number);
+                return true;
+            }
+            *error = std::string(arg) + " takes " + kind + " of 1 to " + std::to_string(most) + unit +
+                     ", not '" + word + "'";
+            return false;
+        };
         if (std::strcmp(arg, "--") == 0) {
             optionsEnded = true;
         } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
@@ -627,6 +647,9 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
             line->force = true;
         } else if (std::strcmp(arg, "--version") == 0) {
             line->version = true;
+        } else if (std::strcmp(arg, "--jobs") == 0) {
+            if (!wholeValue(kJobsMax, "a number", "")) return false;
+            line->jobs = n;
         } else if (std::strcmp(arg, "--json") == 0) {
             line->json = true;
         } else if (std::strcmp(arg, "--info") == 0) {
@@ -657,16 +680,8 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
                 line->steps.push_back(OutputStep(v, format));
             }
         } else if (std::strcmp(arg, "--thumbnail") == 0) {
-            const char* v = value(arg);
-            if (v == nullptr) return false;
-            char* end = nullptr;
-            const long size = std::strtol(v, &end, 10);
-            if (*v < '0' || *v > '9' || *end != '\0' || size < 1 || size > kThumbnailMaxSize) {
-                *error = std::string("--thumbnail takes a size of 1 to ") +
-                         std::to_string(kThumbnailMaxSize) + " pixels, not '" + v + "'";
-                return false;
-            }
-            thumbnail = static_cast<int32_t>(size);
+            if (!wholeValue(kThumbnailMaxSize, "a size", " pixels")) return false;
+            thumbnail = n;
         } else if (std::strcmp(arg, "--import") == 0) {
             if (!wordValue(ParseConvertTarget, "5, 6, 7, 8, 10 or 12")) return false;
             line->importMode = n;

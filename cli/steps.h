@@ -38,6 +38,7 @@ struct CommandLine {
     bool help = false;
     bool force = false;  // --force: replace files without write permission too
     bool version = false;
+    int32_t jobs = 0;    // --jobs N: pictures converted at once (0: one per processor)
     // --import M: PNG and BMP pictures are imported into mode importMode (-1: not given), fitted
     // and dithered as the options say.
     int32_t importMode = -1;

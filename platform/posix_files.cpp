@@ -48,7 +48,11 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-volatile sig_atomic_t interruptSignal = 0;
+// Written by the signal handler, read by every thread that writes files (a batch stages files
+// on several): an atomic, lock-free so that the handler may touch it (volatile sig_atomic_t is
+// safe for the handler's own thread only).
+std::atomic<int> interruptSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only use lock-free atomics");
 int64_t writeFailureAfter = -1;  // the test seam: bytes a write may still take, -1 = off
 
 // unlink() is async-signal-safe.

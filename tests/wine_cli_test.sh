@@ -89,4 +89,21 @@ check "Ctrl+C: no temporary file left" "" "$(find "$work/stop" -name '.vr*')"
 
 wine_tool Z:\\nonexistent\\x.sc5 >/dev/null 2>&1
 check "missing picture: status 1" 1 "$?"
+
+# Several pictures at once on Windows threads: the files, --info and messages of --jobs 1.
+mkdir -p "$work/jobs"
+for i in 1 2 3 4 5 6; do cp "$samples"/testcard.sc? "$samples"/testcard.sr5 "$work/jobs/"; \
+  for f in "$work"/jobs/testcard.*; do mv "$f" "$work/jobs/p$i${f##*/testcard}"; done; done
+printf '\xfe\x00\x00\x00\x00' >"$work/jobs/p7bad.sc5"
+for jobs in 1 4; do
+  (cd "$work/jobs" && wine "$exe" p* --jobs $jobs --info -o "j$jobs/{name}.png" -o "j$jobs/{name}.bmp" \
+     >"info$jobs" 2>"err$jobs"; echo $? >"status$jobs")
+  sed -i "s/j$jobs/jN/g" "$work/jobs/err$jobs"
+done
+check "--jobs 4: status of --jobs 1" "$(cat "$work/jobs/status1")" "$(cat "$work/jobs/status4")"
+check "--jobs 4: one picture failed" 1 "$(grep -c 'p7bad.sc5: not a BSAVE' "$work/jobs/err4")"
+check "--jobs 4: same --info" "" "$(cmp "$work/jobs/info1" "$work/jobs/info4" 2>&1)"
+check "--jobs 4: same messages" "" "$(diff "$work/jobs/err1" "$work/jobs/err4")"
+check "--jobs 4: same files" "" "$(diff -r "$work/jobs/j1" "$work/jobs/j4" 2>&1)"
+check "--jobs 4: every file" 84 "$(ls "$work/jobs/j4" | wc -l)"
 cli_summary "vramoria-convert.exe under wine"
