@@ -64,13 +64,20 @@ void PrintLine(const std::string& text) {
 }
 
 // Refuses the command line, before anything is written, when two pictures would write the same
-// file or a picture's output would replace a picture that is read later in the run (its own
-// picture and pictures already read may be replaced). Returns false after saying which.
+// file or a picture's output would replace a picture, or a palette file, that is read later in
+// the run (its own picture and files already read may be replaced). Returns false after saying
+// which.
 bool CheckOutputs(const std::vector<PictureJob>& jobs, const std::vector<bool>& skipped) {
     std::map<std::string, size_t> pictureAt;  // a picture file -> its position in the run
     for (size_t i = 0; i < jobs.size(); ++i) {
         const std::string key = PictureKey(jobs[i]);
         if (!skipped[i] && !key.empty()) pictureAt.emplace(key, i);
+    }
+    // A palette file -> the last picture that reads it, and its name as that picture gives it.
+    std::map<std::string, std::pair<size_t, std::string>> paletteReader;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (skipped[i]) continue;
+        for (const std::string& file : jobs[i].paletteFiles) paletteReader[SameFileKey(file)] = {i, file};
     }
     std::map<std::string, size_t> writer;  // an output file -> the picture that writes it
     for (size_t i = 0; i < jobs.size(); ++i) {
@@ -78,6 +85,15 @@ bool CheckOutputs(const std::vector<PictureJob>& jobs, const std::vector<bool>& 
         for (const std::string& out : jobs[i].outputs) {
             if (out == kStandardOutputName) continue;
             const std::string key = SameFileKey(out);
+            auto palette = paletteReader.find(key);
+            if (palette != paletteReader.end() && palette->second.first > i) {
+                PrintLine(std::string(kProgram) + ": " + PrintableName(out) + ": written for " +
+                          PrintableName(jobs[i].name) + ", it would replace the palette file " +
+                          PrintableName(palette->second.second) + " before " +
+                          PrintableName(jobs[palette->second.first].name) +
+                          " reads it; nothing was written\n");
+                return false;
+            }
             auto later = pictureAt.find(key);
             if (later != pictureAt.end() && later->second > i) {
                 PrintLine(std::string(kProgram) + ": " + PrintableName(out) + ": written for " +

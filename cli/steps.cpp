@@ -929,6 +929,33 @@ std::string PrintableName(const std::string& name) {
     return out;
 }
 
+namespace {
+
+// The palette files a picture's run reads: a .sr5/.sr7 picture's companion (found as the loader
+// finds it, the same name in another case too) and every --palette-file. A batch must not
+// replace one of them before a later picture has read it.
+std::vector<std::string> PaletteFilesRead(const CommandLine& line, const std::string& name, bool bsave) {
+    std::vector<std::string> files;
+    const int32_t extension = ExtensionOffset(name.c_str());
+    const ModeByName mode = DetectScreenMode(name.c_str() + extension, 0);
+    if (bsave && mode.companionExtension != nullptr && name != kStandardInputName) {
+        std::string companion = name.substr(0, static_cast<size_t>(extension)) + mode.companionExtension;
+        FileIdentity identity;
+        if (!GetFileIdentity(companion.c_str(), &identity) || !identity.exists) {
+            std::vector<char> resolved(companion.begin(), companion.end());
+            resolved.push_back('\0');
+            if (ResolvePathIgnoringCase(resolved.data())) companion = resolved.data();
+        }
+        files.push_back(companion);
+    }
+    for (const Step& step : line.steps) {
+        if (step.kind == kStepPaletteFile) files.push_back(step.text);
+    }
+    return files;
+}
+
+}  // namespace
+
 void PlanPicture(const CommandLine& line, const std::string& name, PictureJob* job) {
     job->name = name;
     std::vector<uint8_t> bytes;
@@ -948,6 +975,8 @@ void PlanPicture(const CommandLine& line, const std::string& name, PictureJob* j
         }
         return;
     }
+    const bool bsave = SniffImageFormat(bytes.data(), bytes.size()) == kImageUnknown;
+    job->paletteFiles = PaletteFilesRead(line, name, bsave);
     // Bytes that can be read again are dropped: a batch holds names, not pictures.
     if (job->readOnce) job->bytes = std::move(bytes);
     job->warning = LoadWarning(picture);

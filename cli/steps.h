@@ -72,6 +72,7 @@ struct PictureJob {
     std::vector<uint8_t> bytes;        // its bytes are kept until its run
     FileVersion version;               // a regular file: read again only if still this version
     std::vector<std::string> outputs;  // what its -o steps write, in order ("-": standard output)
+    std::vector<std::string> paletteFiles;  // the palette files its run reads (companion, --palette-file)
     std::string failedFile;            // set by planning when a step would fail:
     std::string failure;               // the file it names and the message
     std::string warning;               // a picture that loads but lacks bytes, or is empty

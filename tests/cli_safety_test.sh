@@ -40,6 +40,18 @@ later-picture)
   "$tool" own.sc5 --convert 7 -o own.sc5
   check "own: status" 0 "$?"
   check "own: now SCREEN 7" 64167 "$(stat -c %s own.sc5)"
+  # Palette files read later count too: a companion palette (found in any case) and a
+  # --palette-file, which every picture of the run reads.
+  # (x.sc7 writes psc7.pl5, the companion of psc7.sr5 after it; psc7.sr5 writes psc5.pl5.)
+  cp testcard.sc7 x.sc7; cp testcard.sr5 psc7.sr5; cp testcard.pl5 psc7.pl5; cp psc7.pl5 pal.orig
+  err=$("$tool" x.sc7 psc7.sr5 -o 'p{ext}.pl5' 2>&1); rc=$?
+  check "later companion palette: status" 2 "$rc"
+  check "later companion palette: message" 1 "$(grep -c 'it would replace the palette file psc7.pl5 before psc7.sr5 reads it' <<<"$err")"
+  check "later companion palette: kept" same "$(same psc7.pl5 pal.orig)"
+  cp testcard.pl5 B.PL5; cp B.PL5 pal.orig
+  "$tool" a.sc5 own.sc5 --palette-file B.PL5 -o '{stem}.png' -o B.PL5 2>/dev/null
+  check "later --palette-file: status" 2 "$?"
+  check "later --palette-file: kept" same "$(same B.PL5 pal.orig)"
   ;;
 
 same-file)
