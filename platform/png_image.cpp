@@ -3,6 +3,12 @@
 
 #include <cstddef>
 
+bool PngFilterRows(const PngImage& image, const PngCompression& compression) {
+    if (image.colour != kPngIndexed) return kPngFilterRgb;
+    if (compression.filterIndexed == 0 || compression.filterIndexed == 1) return compression.filterIndexed == 1;
+    return kPngFilterIndexed;
+}
+
 bool PngImageValid(const PngImage& image) {
     // PNG allows up to 2^31-1; our pictures are at most 512 x 424, and the limit keeps every
     // product below in range.

@@ -64,10 +64,7 @@ bool EncodePng(const PngImage& image, std::vector<uint8_t>* png, const PngCompre
     const int level = compression.level >= 1 && compression.level <= 9
                           ? compression.level
                           : (indexed ? kPngLevelIndexed : kPngLevelRgb);
-    const bool explicitFilter = compression.filterIndexed == 0 || compression.filterIndexed == 1;
-    const bool filterRows =
-        !indexed || (explicitFilter ? compression.filterIndexed == 1 : kPngFilterIndexed);
-    if (!Encode(image, level, filterRows, compression.strategy, png)) {
+    if (!Encode(image, level, PngFilterRows(image, compression), compression.strategy, png)) {
         png->clear();
         return false;
     }

@@ -114,10 +114,7 @@ bool EncodePng(const PngImage& image, std::vector<uint8_t>* png, const PngCompre
     png->clear();
     if (!PngImageValid(image)) return false;
     // WIC has no zlib level to set; only the row filter follows the choice.
-    const bool filterRows =
-        image.colour != kPngIndexed || (compression.filterIndexed == 0 || compression.filterIndexed == 1
-                                            ? compression.filterIndexed == 1
-                                            : kPngFilterIndexed);
+    const bool filterRows = PngFilterRows(image, compression);
     // COM for this thread, unless the caller has set it up already (S_FALSE also counts and must
     // be balanced; RPC_E_CHANGED_MODE means another model is in place, which WIC accepts).
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
