@@ -1,4 +1,4 @@
-// bench/import's helper: imports one picture into one mode as the converter will, and writes
+// bench/import's helper: imports one picture into one mode as the converter does, and writes
 // what the comparison needs.
 //
 //   vramoria_import_tool INPUT MODE DITHER RENDERED.png FITTED.png
