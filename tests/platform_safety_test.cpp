@@ -51,6 +51,13 @@ protected:
         }
         return n;
     }
+    // picture.sc5 holding kOld, and kNew staged to replace it (not yet flushed or committed).
+    WriteResult StageNewOverOld(const std::string& target, StagedWrite* staged) {
+        WriteBytes(target, kOld);
+        char reason[256] = "";
+        return StageFileWrite(target.c_str(), kNew.data(), kNew.size(), WriteOptions{}, staged, reason,
+                              sizeof reason);
+    }
     FileIdentity Identity(const std::string& path) const {
         FileIdentity identity;
         EXPECT_TRUE(GetFileIdentity(path.c_str(), &identity)) << path;
@@ -139,11 +146,9 @@ TEST_F(PlatformSafety, FolderIsNotReadAsAFile) {
 
 TEST_F(PlatformSafety, TemporaryNameIsShortAndRemovedAfterEveryWrite) {
     const std::string target = dir + "/picture.sc5";
-    WriteBytes(target, kOld);
     StagedWrite staged;
     char reason[256] = "";
-    ASSERT_EQ(StageFileWrite(target.c_str(), kNew.data(), kNew.size(), WriteOptions{}, &staged, reason, sizeof reason),
-              kWriteOk);
+    ASSERT_EQ(StageNewOverOld(target, &staged), kWriteOk);
     EXPECT_EQ(PendingTemporaryFiles(), 1);
     const std::string name = fs::path(staged.temporary).filename().string();
     EXPECT_EQ(name.size(), 9u) << name;
@@ -192,11 +197,9 @@ TEST_F(PlatformSafety, StagedBatchFlushedAtOnce) {
 // After an interrupt the temporary files are gone at once and nothing is replaced any more.
 TEST_F(PlatformSafety, InterruptRemovesTemporariesAndReplacesNothing) {
     const std::string target = dir + "/picture.sc5";
-    WriteBytes(target, kOld);
     StagedWrite staged;
     char reason[256] = "";
-    ASSERT_EQ(StageFileWrite(target.c_str(), kNew.data(), kNew.size(), WriteOptions{}, &staged, reason, sizeof reason),
-              kWriteOk);
+    ASSERT_EQ(StageNewOverOld(target, &staged), kWriteOk);
     SimulateInterruptForTesting(SIGINT);
     EXPECT_EQ(InterruptSignal(), SIGINT);
 #ifndef _WIN32
@@ -391,11 +394,9 @@ TEST_F(PlatformSafety, LongestNamesCanBeWritten) {
 TEST_F(PlatformSafety, SigintHandlerRemovesTemporaries) {
     InstallInterruptCleanup();
     const std::string target = dir + "/picture.sc5";
-    WriteBytes(target, kOld);
     StagedWrite staged;
     char reason[256] = "";
-    ASSERT_EQ(StageFileWrite(target.c_str(), kNew.data(), kNew.size(), WriteOptions{}, &staged, reason, sizeof reason),
-              kWriteOk);
+    ASSERT_EQ(StageNewOverOld(target, &staged), kWriteOk);
     EXPECT_EQ(Entries(), 2u);
     raise(SIGTERM);
     EXPECT_EQ(InterruptSignal(), SIGTERM);

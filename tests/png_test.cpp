@@ -22,6 +22,8 @@
 #include <objbase.h>
 #include <wincodec.h>
 #include <windows.h>
+
+#include "platform/win32_com.h"
 #else
 #include <png.h>
 #endif
@@ -29,14 +31,6 @@
 namespace {
 
 #ifdef _WIN32
-template <typename T>
-struct Released {
-    T* p = nullptr;
-    ~Released() {
-        if (p != nullptr) p->Release();
-    }
-};
-
 // PNG bytes to 8-bit RGB pixels, top line first; false when WIC cannot read them.
 bool DecodeToRgb(const Bytes& png, int32_t* width, int32_t* height, Bytes* rgb) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
