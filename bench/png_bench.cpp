@@ -2,20 +2,22 @@
 // (VRAMORIA_PICTURES overrides; without them, the samples alone), each at its full view as
 // `vramoria-convert PIC -o PIC.png` writes it.
 //
-// BM_PngRgb is the former output (8-bit RGB from RenderView, libpng's defaults), the yardstick;
-// BM_PngPalette encodes BuildIndexedView's image at each zlib level, with and without row
-// filters for palette rows, and with each zlib strategy. Counters: "pictures_per_s" (CPU time
-// of this thread), "bytes" (total PNG bytes over the corpus) and "x_rgb_bytes" (bytes / the
-// yardstick's bytes).
+// BM_PngEncode is the whole encoder (EncodePng); BM_Deflate and BM_Zlib compress the same
+// image data (unfiltered rows, as EncodePng stores them), ours beside zlib at each level, so
+// that the two are measured side by side in one run. Counters: "pictures_per_s" (CPU time of
+// this thread) and "bytes" (total compressed bytes over the corpus).
 #include <benchmark/benchmark.h>
+#include <zlib.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "image/bsave.h"
 #include "image/picture.h"
 #include "palette/palette.h"
+#include "platform/deflate.h"
 #include "platform/png.h"
 #include "render/display.h"
 #include "render/indexed_view.h"
@@ -28,6 +30,8 @@ struct CorpusPicture {
     std::vector<uint8_t> rgb;  // RenderView's pixels
     int32_t width, height;
     PngImage image;            // BuildIndexedView's
+    std::vector<uint8_t> lines;  // its rows, each behind a filter byte 0, as EncodePng stores them
+    size_t lineBytes;
 };
 
 std::vector<CorpusPicture> LoadCorpus() {
@@ -54,6 +58,15 @@ std::vector<CorpusPicture> LoadCorpus() {
         p.rgb.resize(static_cast<size_t>(p.width) * p.height * 3);
         RenderView(p.bitmap, kViewFull, p.rgb.data());
         BuildIndexedView(p.bitmap.FileInfo(), p.bitmap.Rows(), kViewFull, &p.image);
+        const size_t rowBytes = p.image.colour == kPngIndexed
+                                    ? (static_cast<size_t>(p.image.width) * p.image.bitDepth + 7) / 8
+                                    : static_cast<size_t>(p.image.width) * 3;
+        p.lineBytes = rowBytes + 1;
+        p.lines.assign(p.lineBytes * p.image.height, 0);
+        for (int32_t y = 0; y < p.image.height; ++y) {
+            std::memcpy(p.lines.data() + p.lineBytes * y + 1,
+                        p.image.pixels.data() + static_cast<size_t>(p.image.stride) * y, rowBytes);
+        }
         corpus.push_back(std::move(p));
     }
     return corpus;
@@ -64,93 +77,60 @@ const std::vector<CorpusPicture>& Corpus() {
     return corpus;
 }
 
-size_t RgbBytes() {
-    static const size_t total = [] {
-        size_t sum = 0;
-        std::vector<uint8_t> png;
-        for (const CorpusPicture& p : Corpus()) {
-            EncodePngRgb(p.rgb.data(), p.width, p.height, &png);
-            sum += png.size();
-        }
-        return sum;
-    }();
-    return total;
-}
-
 void Report(benchmark::State& state, size_t bytes) {
     const double pictures = static_cast<double>(Corpus().size());
     state.counters["pictures"] = pictures;
     state.counters["pictures_per_s"] =
         benchmark::Counter(pictures, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["bytes"] = static_cast<double>(bytes);
-    state.counters["x_rgb_bytes"] = static_cast<double>(bytes) / static_cast<double>(RgbBytes());
 }
 
-void BM_PngRgb(benchmark::State& state) {
+void BM_PngEncode(benchmark::State& state) {
     std::vector<uint8_t> png;
     size_t bytes = 0;
     for (auto _ : state) {
         bytes = 0;
         for (const CorpusPicture& p : Corpus()) {
-            EncodePngRgb(p.rgb.data(), p.width, p.height, &png);
+            EncodePng(p.image, &png);
             bytes += png.size();
         }
     }
     Report(state, bytes);
 }
-BENCHMARK(BM_PngRgb)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PngEncode)->Unit(benchmark::kMillisecond);
 
-// args: zlib level, filter palette rows (0/1), zlib strategy (-1: libpng's)
-void BM_PngPalette(benchmark::State& state) {
-    PngCompression compression;
-    compression.level = static_cast<int32_t>(state.range(0));
-    compression.filterIndexed = static_cast<int32_t>(state.range(1));
-    compression.strategy = static_cast<int32_t>(state.range(2));
-    std::vector<uint8_t> png;
+void BM_Deflate(benchmark::State& state) {
+    std::vector<uint8_t> out;
     size_t bytes = 0;
     for (auto _ : state) {
         bytes = 0;
         for (const CorpusPicture& p : Corpus()) {
-            EncodePng(p.image, &png, compression);
-            bytes += png.size();
+            out.clear();
+            DeflateZlib(p.lines.data(), p.lines.size(), p.lineBytes, &out);
+            bytes += out.size();
         }
     }
     Report(state, bytes);
 }
-BENCHMARK(BM_PngPalette)
-    ->ArgsProduct({benchmark::CreateDenseRange(1, 9, 1), {0, 1}, {-1}})
-    ->ArgsProduct({{1, 6}, {0}, {0, 2, 3}})
-    ->ArgNames({"level", "filter", "strategy"})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Deflate)->Unit(benchmark::kMillisecond);
 
-// The pictures that stay RGB (YJK with more than 256 colours), at each zlib level with libpng's
-// adaptive filter. "x_level6_bytes": bytes / those at level 6, the former output's level.
-void BM_PngRgbLevel(benchmark::State& state) {
-    PngCompression compression;
-    std::vector<uint8_t> png;
-    const auto encodeAll = [&](int32_t level, double* pictures) {
-        compression.level = level;
-        size_t bytes = 0;
-        *pictures = 0;
-        for (const CorpusPicture& p : Corpus()) {
-            if (p.image.colour != kPngRgb) continue;
-            EncodePng(p.image, &png, compression);
-            bytes += png.size();
-            ++*pictures;
-        }
-        return bytes;
-    };
-    double pictures = 0;
-    const size_t level6 = encodeAll(6, &pictures);
+// arg: zlib level. The former PNG writer (libpng) used level 4 for palette rows, 6 for RGB.
+void BM_Zlib(benchmark::State& state) {
+    const int level = static_cast<int>(state.range(0));
+    std::vector<uint8_t> out;
     size_t bytes = 0;
-    for (auto _ : state) bytes = encodeAll(static_cast<int32_t>(state.range(0)), &pictures);
-    state.counters["pictures"] = pictures;
-    state.counters["pictures_per_s"] =
-        benchmark::Counter(pictures, benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["bytes"] = static_cast<double>(bytes);
-    state.counters["x_level6_bytes"] = static_cast<double>(bytes) / static_cast<double>(level6);
+    for (auto _ : state) {
+        bytes = 0;
+        for (const CorpusPicture& p : Corpus()) {
+            uLongf length = compressBound(static_cast<uLong>(p.lines.size()));
+            out.resize(length);
+            compress2(out.data(), &length, p.lines.data(), static_cast<uLong>(p.lines.size()), level);
+            bytes += length;
+        }
+    }
+    Report(state, bytes);
 }
-BENCHMARK(BM_PngRgbLevel)->DenseRange(1, 9, 1)->ArgName("level")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Zlib)->DenseRange(1, 9, 1)->ArgName("level")->Unit(benchmark::kMillisecond);
 
 // The default choice, description included: what one PNG costs the converter now, beside the
 // former RenderView + RGB encoding.

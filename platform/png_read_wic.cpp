@@ -104,7 +104,8 @@ bool DecodePng(const uint8_t* bytes, size_t size, RgbImage* image, std::string* 
         *error = "not a PNG file";
         return false;
     }
-    // COM for this thread, unless the caller has set it up already (see png_wic.cpp).
+    // COM for this thread, unless the caller has set it up already (S_FALSE also counts and must
+    // be balanced; RPC_E_CHANGED_MODE means another model is in place, which WIC accepts).
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const bool ok = Decode(bytes, size, image, error);
     if (SUCCEEDED(com)) CoUninitialize();
