@@ -27,12 +27,14 @@ bool MakeParentFolders(const char* path) {
     size_t folder = FolderLength(path);
     if (folder == 0) return true;
     std::string prefix(path, folder);
+    struct stat st;
+    // Usually the folder is there already (every picture of a batch asks again): one stat.
+    if (stat(prefix.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
     for (size_t i = 1; i <= prefix.size(); ++i) {
         if (i < prefix.size() && prefix[i] != '/') continue;
         std::string part = prefix.substr(0, i);
         if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
     }
-    struct stat st;
     return stat(prefix.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 

@@ -306,9 +306,9 @@ ReadResult ReadFileSafely(const char* path, uint8_t* buffer, size_t capacity, si
         close(fd);
         return kReadChanged;
     }
-    int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // A regular file: O_NONBLOCK has no effect on its reads, so it may stay set, and it is read
+    // in one or two calls, so no read-ahead hint is needed either (two system calls fewer for
+    // each picture of a batch).
     ReadResult result = ReadAll(fd, buffer, capacity, got, false);
     if (result != kReadOk) SetErrno(reason, reasonCapacity, errno);
     close(fd);

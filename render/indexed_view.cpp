@@ -122,11 +122,12 @@ void Convert24(const uint8_t* bits, int32_t srcStride, int32_t srcWidth, int32_t
     for (int32_t y = 0; y < image->height; ++y) {
         const uint8_t* src = SourceRow(bits, srcStride, lines, y / yScale);
         uint8_t* dst = image->pixels.data() + static_cast<size_t>(y) * image->stride;
-        for (int32_t x = 0; x < image->width; ++x, dst += 3) {
-            const uint8_t* p = src + 3 * (x / xScale);
-            dst[0] = p[2];
-            dst[1] = p[1];
-            dst[2] = p[0];
+        for (int32_t x = 0; x < srcWidth; ++x) {  // the bitmap's blue, green, red to PNG's order
+            for (int32_t k = 0; k < xScale; ++k, dst += 3) {
+                dst[0] = src[3 * x + 2];
+                dst[1] = src[3 * x + 1];
+                dst[2] = src[3 * x];
+            }
         }
     }
 }
