@@ -18,6 +18,7 @@
 #include "cli/batch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -56,6 +57,12 @@ std::string SameFileKey(const std::string& path) {
 std::string PictureKey(const PictureJob& job) {
     if (job.readOnce || !job.version.identity.exists) return "";
     return std::to_string(job.version.identity.device) + ":" + std::to_string(job.version.identity.index);
+}
+
+// Standard input and a pipe the shell opened for this process (ReadPicture's read-once names):
+// planned in command-line order on the main thread, never while another plan reads.
+bool ReadableOnlyOnce(const std::string& name) {
+    return name == kStandardInputName || name.rfind("/dev/fd/", 0) == 0 || name.rfind("/proc/self/fd/", 0) == 0;
 }
 
 void PrintLine(const std::string& text) {
@@ -323,14 +330,32 @@ int RunBatch(const CommandLine& line) {
         return 128 + InterruptSignal();
     };
 
-    // Plan all: every picture loaded once, its outputs named; a picture named twice (the same
-    // file by another name) is converted once.
+    // Plan all: every picture loaded once, its outputs named. Planning writes nothing and one
+    // picture's plan does not depend on another's, so with several jobs the threads share it
+    // (it is about a sixth of a PNG batch's work); a name that can be read only once is planned
+    // here, in command-line order, as it would be with one job.
     std::vector<PictureJob> jobs(count);
+    size_t jobCount = line.jobs > 0 ? static_cast<size_t>(line.jobs) : std::thread::hardware_concurrency();
+    jobCount = std::min(std::max<size_t>(jobCount, 1), count);
+    if (jobCount > 1) {
+        std::atomic<size_t> nextToPlan{0};
+        auto plan = [&] {
+            for (size_t i = nextToPlan++; i < count && InterruptSignal() == 0; i = nextToPlan++) {
+                if (!ReadableOnlyOnce(line.pictures[i])) PlanPicture(line, line.pictures[i], &jobs[i]);
+            }
+        };
+        std::vector<std::thread> planners;
+        for (size_t w = 0; w < jobCount; ++w) planners.emplace_back(plan);
+        for (std::thread& planner : planners) planner.join();
+    }
+    for (size_t i = 0; i < count; ++i) {
+        if (InterruptSignal() != 0) return interrupted();
+        if (jobCount <= 1 || ReadableOnlyOnce(line.pictures[i])) PlanPicture(line, line.pictures[i], &jobs[i]);
+    }
+    // A picture named twice (the same file by another name) is converted once.
     std::vector<bool> skipped(count, false);
     std::map<std::string, size_t> firstNamed;
     for (size_t i = 0; i < count; ++i) {
-        if (InterruptSignal() != 0) return interrupted();
-        PlanPicture(line, line.pictures[i], &jobs[i]);
         const std::string key = PictureKey(jobs[i]);
         if (key.empty()) continue;
         auto [it, added] = firstNamed.emplace(key, i);

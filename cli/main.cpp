@@ -11,7 +11,19 @@
 #include "vramoria_version.h"
 #include "platform/platform.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 int main(int argc, char** argv) {
+#ifdef __GLIBC__
+    // Each picture of a batch allocates and frees a few hundred KiB (its VRAM, bitmap, PNG
+    // rows and compressor). By default glibc serves blocks of 128 KiB and more with fresh
+    // mappings and gives freed memory back at once, so every picture faulted its buffers in
+    // anew: about 5,000 page faults over 360 pictures, against 700 when the memory is kept.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+#endif
     // From here on Ctrl+C and SIGTERM remove the temporary file being written and let the batch
     // stop between pictures; a closed pipe is an error to report, not a silent death.
     InstallInterruptCleanup();

@@ -15,7 +15,7 @@ constexpr size_t kWindow = 32768;
 // Sequences (literals and matches) a block collects before its codes are built.
 constexpr size_t kBlockSequences = 32768;
 // A match shorter than this is tried one byte later too (lazy matching).
-constexpr size_t kLazyBelow = 32;
+constexpr size_t kLazyBelow = 8;
 constexpr int kHashBits = 13;
 
 // ---- Code tables of RFC 1951 ----
@@ -207,7 +207,8 @@ void BuildCodes(const uint8_t* lengths, int n, uint16_t* codes) {
 // ---- Output ----
 
 // Bits into bytes, low bit first; out has room for everything written (checked by the caller's
-// bound) plus 8 bytes of slack for the whole-word stores.
+// bound) plus 8 bytes of slack for the whole-word stores. Each Put stores eight bytes and moves
+// on by the whole bytes it completed, which needs no branch: at most 7 + 32 bits are pending.
 struct BitWriter {
     uint8_t* out;
     uint64_t bits = 0;
@@ -216,21 +217,14 @@ struct BitWriter {
     void Put(uint32_t value, int n) {
         bits |= static_cast<uint64_t>(value) << count;
         count += n;
-        if (count >= 32) {
-            const uint32_t word = static_cast<uint32_t>(bits);
-            std::memcpy(out, &word, 4);
-            out += 4;
-            bits >>= 32;
-            count -= 32;
-        }
+        std::memcpy(out, &bits, 8);
+        out += count >> 3;
+        bits >>= count & ~7;
+        count &= 7;
     }
-    // Pads to a byte boundary and writes the pending bytes out.
+    // Pads to a byte boundary and writes the pending byte out.
     void Align() {
-        while (count > 0) {
-            *out++ = static_cast<uint8_t>(bits);
-            bits >>= 8;
-            count -= 8;
-        }
+        if (count > 0) *out++ = static_cast<uint8_t>(bits);
         bits = 0;
         count = 0;
     }
