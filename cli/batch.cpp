@@ -379,11 +379,6 @@ int RunBatch(const CommandLine& line) {
     const size_t window = std::max<size_t>(1, static_cast<size_t>(kMaxStagedWrites) / outputsPerPicture);
     size_t workers = line.jobs > 0 ? static_cast<size_t>(line.jobs) : std::thread::hardware_concurrency();
     workers = std::min({std::max<size_t>(workers, 1), window, count - skippedCount});
-    // Processors the workers leave idle (a batch of one picture leaves all but one) go to the
-    // compression of each picture's PNG, which can run in parts at once.
-    const size_t processors = std::max<size_t>(std::thread::hardware_concurrency(), 1);
-    const int32_t encodeThreads = static_cast<int32_t>(std::max<size_t>(processors / std::max<size_t>(workers, 1), 1));
-    for (PictureJob& job : jobs) job.encodeThreads = encodeThreads;
     Pipeline pipeline(line, jobs, skipped, window);
     std::vector<std::thread> threads;
     if (workers > 1) {

@@ -323,7 +323,6 @@ struct Run {
     std::string failedFile;             // set by a failing step
     std::string failure;
     PictureResult* result = nullptr;    // the real run's text and files
-    int32_t encodeThreads = 1;          // threads PNG compression may use
 };
 
 bool Failed(Run& run, const std::string& file, const std::string& message) {
@@ -410,8 +409,7 @@ bool EncodeOutput(Run& run, const Step& step, const std::string& file, std::vect
             // file image's.
             const uint8_t* info = run.view == kViewSmall ? run.bitmap.ViewInfo() : run.bitmap.FileInfo();
             PngImage image;
-            if (!BuildIndexedView(info, run.bitmap.Rows(), run.view, &image) ||
-                !EncodePng(image, bytes, run.encodeThreads)) {
+            if (!BuildIndexedView(info, run.bitmap.Rows(), run.view, &image) || !EncodePng(image, bytes)) {
                 return Failed(run, file, "the PNG encoder failed");
             }
             return true;
@@ -1016,8 +1014,7 @@ PictureResult RunPicture(const CommandLine& line, PictureJob& job) {
         return result;
     }
     bytes = {};
-    Run run{line, job.name, std::move(picture), {}, kViewFull, kViewerColours, false, nullptr, {}, {}, &result,
-            job.encodeThreads};
+    Run run{line, job.name, std::move(picture), {}, kViewFull, kViewerColours, false, nullptr, {}, {}, &result};
     if (!RunSteps(run)) {
         result.messages += MessageLine(run.failedFile, run.failure);
         result.files.clear();

@@ -76,8 +76,6 @@ struct PictureJob {
     std::string failedFile;            // set by planning when a step would fail:
     std::string failure;               // the file it names and the message
     std::string warning;               // a picture that loads but lacks bytes, or is empty
-    int32_t encodeThreads = 1;         // threads its PNG compression may use (processors the
-                                       // batch leaves idle: a single picture gets them all)
 };
 
 // One file a picture's run produced, to be written by the caller.

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -15,11 +14,6 @@ constexpr size_t kMaxMatch = 258;
 constexpr size_t kWindow = 32768;
 // Sequences (literals and matches) a block collects before its codes are built.
 constexpr size_t kBlockSequences = 32768;
-// Inputs of 64 KiB and more are compressed in up to four parts of at least that size, which
-// threads can compress at once; a part loses little, as its matches may reach back into the
-// part before.
-constexpr size_t kPartBytes = 65536;
-constexpr size_t kMaxParts = 4;
 // A match shorter than this is tried one byte later too (lazy matching).
 constexpr size_t kLazyBelow = 8;
 constexpr int kHashBits = 13;
@@ -243,6 +237,7 @@ struct Sequence {
 
 struct Encoder {
     const uint8_t* data;
+    size_t size;
     BitWriter writer;
     Sequence* sequences;  // room for kBlockSequences, of which count are collected
     size_t count = 0;
@@ -449,7 +444,7 @@ inline uint32_t Hash(uint32_t fourBytes) {
 
 struct Matcher {
     const uint8_t* data;
-    size_t end;  // a match covers no byte from here on (the end of the part)
+    size_t size;
     size_t rowBytes;
     // The two most recent positions per hash, newest first, as their low 16 bits: a match is
     // always checked byte for byte, so an entry that has wrapped around (or the zeros it
@@ -474,7 +469,7 @@ struct Matcher {
         const uint16_t c1 = table[2 * h + 1];
         table[2 * h + 1] = c0;
         table[2 * h] = static_cast<uint16_t>(p);
-        const size_t limit = std::min(kMaxMatch, end - p);
+        const size_t limit = std::min(kMaxMatch, size - p);
         size_t best = kMinMatch - 1;
         size_t bestDistance = 0;
         auto consider = [&](size_t d) {
@@ -499,41 +494,35 @@ struct Matcher {
 
 }  // namespace
 
-namespace {
+void DeflateZlib(const uint8_t* data, size_t size, size_t rowBytes, std::vector<uint8_t>* out) {
+    // Each block is written no larger than as stored bytes: at most 5 bytes per 65535 and one
+    // for its header; blocks other than the last cover at least kBlockSequences bytes. The
+    // buffer is left uninitialised (a vector would clear it first) and only what was written is
+    // copied out.
+    const size_t bound = size + 5 * (size / 65535 + 1) + 6 * (size / kBlockSequences + 2) + 16;
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[2 + bound + 4 + 8]);
+    uint8_t* base = buffer.get();
+    base[0] = 0x78;  // deflate, 32 KiB window
+    base[1] = 0x5E;  // "fast" compression level noted; (0x785E % 31) == 0
 
-// The most bytes a part of the input needs as blocks: each block is written no larger than as
-// stored bytes (at most 5 bytes per 65535 and one for its header; blocks other than the last
-// cover at least kBlockSequences bytes), and a part that is not the last ends with an empty
-// stored block.
-size_t PartBound(size_t size) {
-    return size + 5 * (size / 65535 + 1) + 6 * (size / kBlockSequences + 2) + 16;
-}
-
-// Compresses data[start, end) as deflate blocks written from out, which has room for
-// PartBound(end - start) bytes and 8 more; returns the end of what was written. Matches may
-// reach back before start (the bytes are all in memory), never beyond end. The last part's last
-// block is marked final; any other part ends on a byte boundary, after an empty stored block,
-// so that the next part's blocks follow it byte for byte.
-uint8_t* DeflatePart(const uint8_t* data, size_t start, size_t end, size_t rowBytes, bool last,
-                     uint8_t* out) {
     Encoder encoder;
     encoder.data = data;
-    encoder.writer.out = out;
-    encoder.blockStart = start;
-    std::unique_ptr<Sequence[]> sequences(new Sequence[std::min(kBlockSequences, end - start + 1)]);
+    encoder.size = size;
+    encoder.writer.out = base + 2;
+    std::unique_ptr<Sequence[]> sequences(new Sequence[std::min(kBlockSequences, size + 1)]);
     encoder.sequences = sequences.get();
     encoder.ResetFrequencies();
 
     Matcher matcher;
     matcher.data = data;
-    matcher.end = end;
+    matcher.size = size;
     matcher.rowBytes = rowBytes;
     matcher.table.assign(size_t{2} << kHashBits, 0);
 
-    size_t p = start;
+    size_t p = 0;
     // Positions from which four bytes can be read for hashing.
-    const size_t hashEnd = end - start >= 4 ? end - 3 : start;
-    while (p < end) {
+    const size_t hashEnd = size >= 4 ? size - 3 : 0;
+    while (p < size) {
         if (encoder.count >= kBlockSequences) encoder.FlushBlock(p, false);
         if (p >= hashEnd) {
             encoder.Literal(data[p++]);
@@ -565,46 +554,15 @@ uint8_t* DeflatePart(const uint8_t* data, size_t start, size_t end, size_t rowBy
         for (; q < matchEnd && q < hashEnd; ++q) matcher.Insert(q);
         p = matchEnd;
     }
-    encoder.FlushBlock(end, last);
-    if (!last) encoder.WriteStored(end, end, false);  // aligns, and marks no end
+    encoder.FlushBlock(size, true);
     encoder.writer.Align();
-    return encoder.writer.out;
-}
-
-}  // namespace
-
-void DeflateZlib(const uint8_t* data, size_t size, size_t rowBytes, std::vector<uint8_t>* out,
-                 int32_t threads) {
-    // The parts depend on the size alone, so the bytes written do not depend on the threads.
-    const size_t parts = std::max<size_t>(1, std::min(kMaxParts, size / kPartBytes));
-    size_t bounds[kMaxParts + 1];
-    for (size_t k = 0; k <= parts; ++k) bounds[k] = size * k / parts;
-    // Buffers left uninitialised (a vector would clear them first); only what was written is
-    // copied out.
-    std::unique_ptr<uint8_t[]> buffers[kMaxParts];
-    uint8_t* ends[kMaxParts];
-    auto compress = [&](size_t k) {
-        buffers[k].reset(new uint8_t[PartBound(bounds[k + 1] - bounds[k]) + 8]);
-        ends[k] = DeflatePart(data, bounds[k], bounds[k + 1], rowBytes, k + 1 == parts, buffers[k].get());
-    };
-    const size_t helpers = std::min(parts, static_cast<size_t>(std::max(threads, 1))) - 1;
-    std::vector<std::thread> started;
-    for (size_t h = 0; h < helpers; ++h) {
-        // The parts are dealt out: helper h takes parts h + 1, h + 1 + (helpers + 1), ...
-        started.emplace_back([&, h] {
-            for (size_t k = h + 1; k < parts; k += helpers + 1) compress(k);
-        });
-    }
-    for (size_t k = 0; k < parts; k += helpers + 1) compress(k);
+    uint8_t* end = encoder.writer.out;
     const uint32_t adler = Adler32(1, data, size);
-    for (std::thread& thread : started) thread.join();
-
-    out->push_back(0x78);  // deflate, 32 KiB window
-    out->push_back(0x5E);  // "fast" compression level noted; (0x785E % 31) == 0
-    for (size_t k = 0; k < parts; ++k) out->insert(out->end(), buffers[k].get(), ends[k]);
-    const uint8_t check[4] = {static_cast<uint8_t>(adler >> 24), static_cast<uint8_t>(adler >> 16),
-                              static_cast<uint8_t>(adler >> 8), static_cast<uint8_t>(adler)};
-    out->insert(out->end(), check, check + 4);
+    end[0] = static_cast<uint8_t>(adler >> 24);
+    end[1] = static_cast<uint8_t>(adler >> 16);
+    end[2] = static_cast<uint8_t>(adler >> 8);
+    end[3] = static_cast<uint8_t>(adler);
+    out->insert(out->end(), base, end + 4);
 }
 
 uint32_t Adler32(uint32_t value, const uint8_t* data, size_t size) {

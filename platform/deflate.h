@@ -11,10 +11,7 @@
 
 // Compresses size bytes at data as one zlib stream, appended to *out. rowBytes, when nonzero,
 // is the distance from a byte to the same byte one row up (a PNG row with its filter byte).
-// Large inputs are compressed in parts, on up to `threads` threads (this one included); the
-// bytes written are the same whatever the number of threads.
-void DeflateZlib(const uint8_t* data, size_t size, size_t rowBytes, std::vector<uint8_t>* out,
-                 int32_t threads = 1);
+void DeflateZlib(const uint8_t* data, size_t size, size_t rowBytes, std::vector<uint8_t>* out);
 
 // The checksums of zlib streams and PNG chunks, over size bytes at data, continuing from
 // value (1 starts an Adler-32, 0 a CRC-32).

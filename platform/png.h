@@ -28,9 +28,8 @@ struct PngImage {
 };
 
 // Encodes `image` as the bytes of a PNG file into *png (replacing its contents). False, with *png
-// empty, when the image is malformed (sizes, bit depth, palette) or the encoder fails. A large
-// image is compressed on up to `threads` threads; the bytes do not depend on them.
-bool EncodePng(const PngImage& image, std::vector<uint8_t>* png, int32_t threads = 1);
+// empty, when the image is malformed (sizes, bit depth, palette) or the encoder fails.
+bool EncodePng(const PngImage& image, std::vector<uint8_t>* png);
 
 // Encodes width x height 8-bit RGB pixels (top line first, red, green, blue) as the bytes of a
 // PNG file into *png (replacing its contents). False, with *png empty, when the encoder fails.

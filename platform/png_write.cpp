@@ -60,7 +60,7 @@ bool PngImageValid(const PngImage& image) {
     return image.pixels.size() >= needed;
 }
 
-bool EncodePng(const PngImage& image, std::vector<uint8_t>* png, int32_t threads) {
+bool EncodePng(const PngImage& image, std::vector<uint8_t>* png) {
     png->clear();
     if (!PngImageValid(image)) return false;
     const bool indexed = image.colour == kPngIndexed;
@@ -101,7 +101,7 @@ bool EncodePng(const PngImage& image, std::vector<uint8_t>* png, int32_t threads
     const size_t idat = png->size();
     png->resize(idat + 8);
     std::memcpy(png->data() + idat + 4, "IDAT", 4);
-    DeflateZlib(lines.get(), lineBytes * image.height, lineBytes, png, threads);
+    DeflateZlib(lines.get(), lineBytes * image.height, lineBytes, png);
     const size_t dataLength = png->size() - idat - 8;
     if (dataLength > 0x7FFFFFFF) {  // PNG's limit of a chunk
         png->clear();

@@ -86,16 +86,9 @@ TEST(Deflate, StreamsInflateToTheirInput) {
         EXPECT_EQ((out[1] * 256 + out[2]) % 31, 0);
         EXPECT_EQ(out[2] & 0x20, 0);
         // Never larger than stored blocks: a block holds at most 32768 literals, and stored
-        // costs 5 bytes a block (and a byte to align); each of up to four parts ends with an
-        // empty stored block; then the header and Adler-32.
+        // costs 5 bytes a block (and a byte to align), plus the header and Adler-32.
         const size_t stream = out.size() - 1;
-        EXPECT_LE(stream, c.data.size() + 6 * (c.data.size() / 32768 + 4) + 2 + 4);
-        // The parts are compressed on several threads or one: the same bytes.
-        for (int32_t threads : {2, 4}) {
-            std::vector<uint8_t> again = {0xEE};
-            DeflateZlib(c.data.data(), c.data.size(), c.rowBytes, &again, threads);
-            EXPECT_EQ(again, out) << threads << " threads";
-        }
+        EXPECT_LE(stream, c.data.size() + 6 * (c.data.size() / 32768 + 1) + 2 + 4);
 #ifndef _WIN32
         std::vector<uint8_t> back(c.data.size() + 1);
         uLongf length = static_cast<uLongf>(back.size());
