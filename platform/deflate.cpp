@@ -13,7 +13,7 @@ constexpr size_t kMinMatch = 3;
 constexpr size_t kMaxMatch = 258;
 constexpr size_t kWindow = 32768;
 // Sequences (literals and matches) a block collects before its codes are built.
-constexpr size_t kBlockSequences = 32768;
+constexpr size_t kBlockSequences = 8192;
 // A match shorter than this is tried one byte later too (lazy matching).
 constexpr size_t kLazyBelow = 8;
 constexpr int kHashBits = 13;
