@@ -244,6 +244,10 @@ struct Encoder {
     uint32_t litFreq[286];
     uint32_t distFreq[30];
     size_t blockStart = 0;  // the first input byte of the collected block
+    // Blocks that are best stored are written together, as few stored blocks of up to 65535
+    // bytes, when a compressed block or the end comes: from storedStart, while storedPending.
+    bool storedPending = false;
+    size_t storedStart = 0;
 
     void ResetFrequencies() {
         std::memset(litFreq, 0, sizeof litFreq);
@@ -386,8 +390,17 @@ struct Encoder {
         const size_t raw = end - blockStart;
         const uint64_t storedBits = 8 * (static_cast<uint64_t>(raw) + 5 * (raw / 65535 + 1)) + 7;
 
-        if (storedBits <= dynamicBits && storedBits <= fixedBits) {
-            WriteStored(blockStart, end, last);
+        const bool stored = storedBits <= dynamicBits && storedBits <= fixedBits;
+        if (stored && !storedPending) {
+            storedPending = true;
+            storedStart = blockStart;
+        }
+        if (storedPending && (!stored || last)) {
+            WriteStored(storedStart, stored ? end : blockStart, stored && last);
+            storedPending = false;
+        }
+        if (stored) {
+            // written above, or later with the blocks that follow
         } else if (fixedBits <= dynamicBits) {
             uint8_t fixedLengths[288 + 30];
             for (int s = 0; s < 288; ++s) fixedLengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
