@@ -269,14 +269,11 @@ float LinearToSrgbFloat(float v) {
 // pixel's own colour, so the dither mixes only those, a colour that is exactly a level stays
 // exact, and an error cannot pile up behind an edge and smear into the next area.
 constexpr int kErrorBound = 16;
-// The share of each error that is passed on: three quarters, as Atkinson's dither does. With
-// so few colours, passing on the whole error makes more noise than it removes detail.
-constexpr float kErrorShare = 0.75f;
 
 }  // namespace
 
 std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::vector<Choice>& choices,
-                                  DitherMode dither) {
+                                  DitherMode dither, float errorShare) {
     const int32_t height = kImportHeight;
     std::vector<uint8_t> index(static_cast<size_t>(width) * height);
     std::vector<Srgb> colours;
@@ -300,7 +297,7 @@ std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::
             // Floyd-Steinberg in linear light, serpentine: even lines left to right, odd lines
             // right to left. Each pixel's wanted colour is its own plus the errors it received,
             // bounded (kErrorBound); it shows the colour nearest in sRGB to that, and passes on
-            // kErrorShare of the difference, in linear light. Two lines of pending errors (this
+            // errorShare of the difference, in linear light. Two lines of pending errors (this
             // one and the next), with a pixel of margin on either side.
             float low[256], high[256];  // the bounds of the wanted colour, in linear light
             for (int v = 0; v < 256; ++v) {
@@ -328,8 +325,8 @@ std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::
                                           colours);
                     index[i] = static_cast<uint8_t>(k);
                     const Linear& got = choices[static_cast<size_t>(k)].linear;
-                    const float err[3] = {(want[0] - got.r) * kErrorShare, (want[1] - got.g) * kErrorShare,
-                                          (want[2] - got.b) * kErrorShare};
+                    const float err[3] = {(want[0] - got.r) * errorShare, (want[1] - got.g) * errorShare,
+                                          (want[2] - got.b) * errorShare};
                     for (int c = 0; c < 3; ++c) {
                         here[3 * (x + 1 + step) + c] += err[c] * (7.0f / 16);
                         below[3 * (x + 1 - step) + c] += err[c] * (3.0f / 16);
@@ -368,7 +365,7 @@ namespace {
 double MapAndRefine(const uint8_t* rgb, int32_t width, DitherMode dither, std::vector<Choice>* palette,
                     std::vector<uint8_t>* mapped) {
     std::vector<uint8_t>& index = *mapped;
-    index = MapToChoices(rgb, width, *palette, dither);
+    index = MapToChoices(rgb, width, *palette, dither, kPaletteErrorShare);
     double error = MappingError(rgb, index, *palette);
     // Lloyd's steps on the mapped result: the palette was chosen for the picture's colours, but
     // the pixels are shown as the mapping (dithered or not) places them. Each entry moves to
@@ -402,7 +399,7 @@ double MapAndRefine(const uint8_t* rgb, int32_t width, DitherMode dither, std::v
             }
         }
         if (!changed) break;
-        std::vector<uint8_t> movedIndex = MapToChoices(rgb, width, moved, dither);
+        std::vector<uint8_t> movedIndex = MapToChoices(rgb, width, moved, dither, kPaletteErrorShare);
         const double movedError = MappingError(rgb, movedIndex, moved);
         if (movedError >= error) break;
         *palette = moved;
