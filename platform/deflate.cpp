@@ -176,6 +176,23 @@ void BuildLengths(uint32_t* freq, int n, int maxBits, uint8_t* lengths) {
     }
 }
 
+struct ReversedBytes {
+    uint8_t byte[256];
+    constexpr uint8_t operator[](uint32_t i) const { return byte[i]; }
+};
+
+constexpr ReversedBytes MakeReversedBytes() {
+    ReversedBytes t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t r = 0;
+        for (int b = 0; b < 8; ++b) r |= ((i >> b) & 1) << (7 - b);
+        t.byte[i] = static_cast<uint8_t>(r);
+    }
+    return t;
+}
+
+constexpr ReversedBytes kReversedByte = MakeReversedBytes();
+
 // Canonical codes for lengths, bit-reversed (deflate sends Huffman codes from their top bit,
 // into a stream that is filled from each byte's bottom bit).
 void BuildCodes(const uint8_t* lengths, int n, uint16_t* codes) {
@@ -194,13 +211,9 @@ void BuildCodes(const uint8_t* lengths, int n, uint16_t* codes) {
             codes[i] = 0;
             continue;
         }
-        uint32_t c = next[bits]++;
-        uint32_t reversed = 0;
-        for (int b = 0; b < bits; ++b) {
-            reversed = (reversed << 1) | (c & 1);
-            c >>= 1;
-        }
-        codes[i] = static_cast<uint16_t>(reversed);
+        const uint32_t c = next[bits]++;
+        const uint32_t reversed = static_cast<uint32_t>(kReversedByte[c & 0xFF]) << 8 | kReversedByte[c >> 8];
+        codes[i] = static_cast<uint16_t>(reversed >> (16 - bits));
     }
 }
 
