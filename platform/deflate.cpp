@@ -7,6 +7,12 @@
 #include <cstring>
 #include <memory>
 
+// The bit writer stores its 64-bit buffer as bytes and the match search counts equal bytes from
+// the low end of a 64-bit difference: both take the low byte first, as x86 and ARM do.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "platform/deflate.cpp assumes a little-endian processor"
+#endif
+
 namespace {
 
 constexpr size_t kMinMatch = 3;
