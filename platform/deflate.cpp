@@ -493,8 +493,9 @@ struct Matcher {
 
     // The longest match at p (0 when none of at least kMinMatch bytes), inserting p; p + 4 <=
     // size. *distance receives its distance. Candidates: the two table entries, the row above
-    // and the last match's distance.
-    size_t Find(size_t p, size_t* distance) {
+    // and, unless lazy (the look one byte on, which rarely gains by it), the last match's
+    // distance.
+    size_t Find(size_t p, size_t* distance, bool lazy = false) {
         const uint32_t here = Load32(data + p);
         const uint32_t h = Hash(here);
         const uint16_t c0 = table[2 * h];
@@ -516,7 +517,7 @@ struct Matcher {
         };
         consider(static_cast<uint16_t>(p - c0));
         if (best < limit) consider(rowBytes);
-        if (best < limit) consider(lastDistance);
+        if (!lazy && best < limit) consider(lastDistance);
         if (best < limit) consider(static_cast<uint16_t>(p - c1));
         if (bestDistance == 0) return 0;
         *distance = bestDistance;
@@ -569,7 +570,7 @@ void DeflateZlib(const uint8_t* data, size_t size, size_t rowBytes, std::vector<
         // One step of lazy matching: a longer match one byte on wins over this one.
         while (length < kLazyBelow && p + 1 < hashEnd) {
             size_t nextDistance = 0;
-            const size_t nextLength = matcher.Find(p + 1, &nextDistance);
+            const size_t nextLength = matcher.Find(p + 1, &nextDistance, true);
             if (nextLength <= length) break;
             encoder.Literal(data[p++]);
             length = nextLength;
