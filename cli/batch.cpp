@@ -335,8 +335,10 @@ int RunBatch(const CommandLine& line) {
     // (it is about a sixth of a PNG batch's work); a name that can be read only once is planned
     // here, in command-line order, as it would be with one job.
     std::vector<PictureJob> jobs(count);
-    size_t jobCount = line.jobs > 0 ? static_cast<size_t>(line.jobs) : std::thread::hardware_concurrency();
-    jobCount = std::min(std::max<size_t>(jobCount, 1), count);
+    // --jobs N, by default one per processor.
+    const size_t jobLimit = std::max<size_t>(
+        line.jobs > 0 ? static_cast<size_t>(line.jobs) : std::thread::hardware_concurrency(), 1);
+    const size_t jobCount = std::min(jobLimit, count);
     if (jobCount > 1) {
         std::atomic<size_t> nextToPlan{0};
         auto plan = [&] {
@@ -377,8 +379,7 @@ int RunBatch(const CommandLine& line) {
     size_t outputsPerPicture = 1;
     for (const PictureJob& job : jobs) outputsPerPicture = std::max(outputsPerPicture, job.outputs.size());
     const size_t window = std::max<size_t>(1, static_cast<size_t>(kMaxStagedWrites) / outputsPerPicture);
-    size_t workers = line.jobs > 0 ? static_cast<size_t>(line.jobs) : std::thread::hardware_concurrency();
-    workers = std::min({std::max<size_t>(workers, 1), window, count - skippedCount});
+    const size_t workers = std::min({jobLimit, window, count - skippedCount});
     Pipeline pipeline(line, jobs, skipped, window);
     std::vector<std::thread> threads;
     if (workers > 1) {

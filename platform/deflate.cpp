@@ -69,6 +69,11 @@ constexpr CodeTables MakeCodeTables() {
 
 constexpr CodeTables kCodes = MakeCodeTables();
 
+// The fixed literal/length code's lengths: 8, 9, 7 and 8 bits by range of symbol.
+constexpr uint8_t FixedLiteralLength(int symbol) {
+    return symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8;
+}
+
 inline uint32_t DistanceCode(uint32_t distance) {
     const uint32_t d = distance - 1;
     return d < 256 ? kCodes.distanceCode[d] : kCodes.distanceCode[256 + (d >> 7)];
@@ -256,7 +261,6 @@ struct Sequence {
 
 struct Encoder {
     const uint8_t* data;
-    size_t size;
     BitWriter writer;
     Sequence* sequences;  // room for kBlockSequences, of which count are collected
     size_t count = 0;
@@ -329,11 +333,9 @@ struct Encoder {
         for (int c = 0; c < 29; ++c) extraBits += static_cast<uint64_t>(litFreq[257 + c]) * kLengthExtra[c];
         for (int c = 0; c < 30; ++c) extraBits += static_cast<uint64_t>(distFreq[c]) * kDistanceExtra[c];
 
-        // Fixed codes: literal/length lengths 8, 9, 7, 8 by range; distances 5 bits.
+        // Fixed codes: distances 5 bits.
         uint64_t fixedBits = 3 + extraBits;
-        for (int s = 0; s < 286; ++s) {
-            fixedBits += static_cast<uint64_t>(litFreq[s]) * (s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8);
-        }
+        for (int s = 0; s < 286; ++s) fixedBits += static_cast<uint64_t>(litFreq[s]) * FixedLiteralLength(s);
         for (int c = 0; c < 30; ++c) fixedBits += static_cast<uint64_t>(distFreq[c]) * 5;
 
         // Dynamic codes.
@@ -422,7 +424,7 @@ struct Encoder {
             // written above, or later with the blocks that follow
         } else if (fixedBits <= dynamicBits) {
             uint8_t fixedLengths[288 + 30];
-            for (int s = 0; s < 288; ++s) fixedLengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
+            for (int s = 0; s < 288; ++s) fixedLengths[s] = FixedLiteralLength(s);
             for (int c = 0; c < 30; ++c) fixedLengths[288 + c] = 5;
             uint16_t litCodes[288];
             uint16_t distCodes[30];
@@ -540,7 +542,6 @@ void DeflateZlib(const uint8_t* data, size_t size, size_t rowBytes, std::vector<
 
     Encoder encoder;
     encoder.data = data;
-    encoder.size = size;
     encoder.writer.out = base + 2;
     std::unique_ptr<Sequence[]> sequences(new Sequence[std::min(kBlockSequences, size + 1)]);
     encoder.sequences = sequences.get();
@@ -673,9 +674,7 @@ constexpr CrcTables kCrc = MakeCrcTables();
 uint32_t Crc32(uint32_t value, const uint8_t* data, size_t size) {
     uint32_t c = ~value;
     while (size >= 8) {
-        const uint32_t lo = (static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
-                             static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24) ^
-                            c;
+        const uint32_t lo = Load32(data) ^ c;
         c = kCrc.table[7][lo & 0xFF] ^ kCrc.table[6][(lo >> 8) & 0xFF] ^ kCrc.table[5][(lo >> 16) & 0xFF] ^
             kCrc.table[4][lo >> 24] ^ kCrc.table[3][data[4]] ^ kCrc.table[2][data[5]] ^
             kCrc.table[1][data[6]] ^ kCrc.table[0][data[7]];

@@ -2,7 +2,7 @@
 //
 // Built for the rows of MSX pictures: besides a small hash table of earlier positions it tries
 // the same bytes one row up, the most common repetition in pixel art, so that it compresses
-// about as well as zlib's middle levels several times faster.
+// about as well as zlib's level 4 in half the time.
 #pragma once
 
 #include <cstddef>

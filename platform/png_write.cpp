@@ -10,6 +10,10 @@
 
 namespace {
 
+// PNG allows up to 2^31-1 a side; our pictures are at most 1024 x 848, and this limit keeps
+// every product below, and the image data, in range.
+constexpr int32_t kMaxSide = 16384;
+
 void PutBigEndian32(uint8_t* p, uint32_t value) {
     p[0] = static_cast<uint8_t>(value >> 24);
     p[1] = static_cast<uint8_t>(value >> 16);
@@ -37,9 +41,7 @@ size_t RowBytes(const PngImage& image) {
 }  // namespace
 
 bool PngImageValid(const PngImage& image) {
-    // PNG allows up to 2^31-1; our pictures are at most 1024 x 848, and the limit keeps every
-    // product below, and the image data, in range.
-    if (image.width <= 0 || image.height <= 0 || image.width > 16384 || image.height > 16384) {
+    if (image.width <= 0 || image.height <= 0 || image.width > kMaxSide || image.height > kMaxSide) {
         return false;
     }
     switch (image.colour) {
@@ -118,7 +120,7 @@ bool EncodePng(const PngImage& image, std::vector<uint8_t>* png) {
 // The RGB entry, over EncodePng.
 bool EncodePngRgb(const uint8_t* rgb, int32_t width, int32_t height, std::vector<uint8_t>* png) {
     png->clear();
-    if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return false;
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return false;
     PngImage image;
     image.width = width;
     image.height = height;
