@@ -19,11 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "convert/image_decode.h"
-#include "convert/import.h"
+#include "codec/bmp.h"
+#include "codec/png_write.h"
 #include "image/picture.h"
+#include "import/import.h"
 #include "palette/palette.h"
-#include "platform/png.h"
+#include "platform/image_read.h"
 #include "render/display.h"
 #include "render/view.h"
 

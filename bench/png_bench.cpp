@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "codec/deflate.h"
+#include "codec/png_write.h"
 #include "image/bsave.h"
 #include "image/picture.h"
 #include "palette/palette.h"
-#include "platform/deflate.h"
-#include "platform/png.h"
 #include "render/display.h"
 #include "render/indexed_view.h"
 #include "render/view.h"

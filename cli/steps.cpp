@@ -8,14 +8,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "codec/bmp.h"
+#include "codec/png_write.h"
 #include "convert/convert.h"
-#include "convert/image_decode.h"
-#include "convert/import.h"
 #include "image/bsave.h"
 #include "image/picture.h"
+#include "import/import.h"
 #include "palette/palette.h"
+#include "platform/image_read.h"
 #include "platform/platform.h"
-#include "platform/png.h"
 #include "render/display.h"
 #include "render/indexed_view.h"
 #include "render/thumbnail.h"

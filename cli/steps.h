@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "image/bsave.h"
-#include "convert/import.h"
 #include "image/picture.h"
+#include "import/import.h"
 #include "platform/platform.h"
 
 enum StepKind : int32_t {

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "codec/endian.h"
+
 int32_t ExtensionOffset(const char* name) {
     int32_t extension = -1;
     int32_t i = 0;
@@ -18,9 +20,9 @@ int32_t ExtensionOffset(const char* name) {
 BsaveHeader ParseBsaveHeader(const uint8_t* bytes) {
     BsaveHeader header;
     header.type = bytes[0];
-    header.startAddress = static_cast<uint16_t>(bytes[1] | bytes[2] << 8);
-    header.endAddress = static_cast<uint16_t>(bytes[3] | bytes[4] << 8);
-    header.execAddress = static_cast<uint16_t>(bytes[5] | bytes[6] << 8);
+    header.startAddress = static_cast<uint16_t>(Get16(bytes + 1));
+    header.endAddress = static_cast<uint16_t>(Get16(bytes + 3));
+    header.execAddress = static_cast<uint16_t>(Get16(bytes + 5));
     return header;
 }
 
@@ -141,8 +143,7 @@ int32_t BuildBsaveImage(const Picture& picture, uint8_t* out) {
     const int32_t endAddress = table + kPaletteTableBytes - 1;
     std::memset(out, 0, static_cast<size_t>(total));
     out[0] = kBsavePlain;
-    out[3] = static_cast<uint8_t>(endAddress);
-    out[4] = static_cast<uint8_t>(endAddress >> 8);
+    Put16(out + 3, static_cast<uint32_t>(endAddress));
     // VRAM 0..L-1 as far as the picture defines it, in 4-byte units (the store's capacity
     // covers the rounding, and L is a multiple of 4).
     int32_t copied = picture.dataSize < table ? picture.dataSize : table;

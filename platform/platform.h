@@ -117,10 +117,6 @@ WriteResult FlushStagedWrites(StagedWrite* staged, size_t count, char* reason,
 WriteResult CommitStagedWrite(StagedWrite* staged, char* reason, size_t reasonCapacity);
 void AbortStagedWrite(StagedWrite* staged);
 
-// Test seam for fault injection: from now on every WriteFileAtomically stops after
-// `bytesBeforeFailure` bytes as a full disk would; a negative value turns it off again.
-void SetWriteFailureForTesting(int64_t bytesBeforeFailure);
-
 // Name of the Win32 call a write result stands for ("CreateFile", "WriteFile", "HeapAlloc"),
 // "" for success.
 const char* WriteResultOperation(WriteResult result);
@@ -141,8 +137,6 @@ void InstallInterruptCleanup();
 int32_t InterruptSignal();
 // Temporary files registered right now (the tests check that none is left behind).
 int32_t PendingTemporaryFiles();
-// Test seam: acts as if the interrupt handler had run for signal (0 clears the record).
-void SimulateInterruptForTesting(int32_t signal);
 
 // Writes all bytes to standard output (binary on Windows), after what stdio holds; false with
 // *reason for a short write (EPIPE for a closed pipe, ENOSPC for /dev/full).

@@ -99,12 +99,7 @@ bool Decode(png_structp png, png_infop info, Source* source, RgbImage* image, st
     image->width = static_cast<int32_t>(header.width);
     image->height = static_cast<int32_t>(header.height);
     image->rgb.resize(static_cast<size_t>(pixels) * 3);
-    for (size_t i = 0; i < pixels; ++i) {
-        const uint32_t alpha = rgba[4 * i + 3];
-        for (int c = 0; c < 3; ++c) {
-            image->rgb[3 * i + c] = static_cast<uint8_t>((rgba[4 * i + c] * alpha + 127) / 255);
-        }
-    }
+    CompositeOverBlack(rgba.data(), pixels, kLayoutRgba, image->rgb.data());
     return true;
 }
 

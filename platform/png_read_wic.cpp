@@ -4,6 +4,7 @@
 #include <wincodec.h>
 #include <windows.h>
 
+#include "codec/endian.h"
 #include "platform/image_read.h"
 #include "platform/win32_com.h"
 
@@ -28,9 +29,6 @@ bool CheckClaim(uint64_t width, uint64_t height, size_t size, std::string* error
     return true;
 }
 
-uint32_t Get32Be(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
-}
 
 bool Decode(const uint8_t* bytes, size_t size, RgbImage* image, std::string* error) {
     // The first chunk is IHDR: length 13, "IHDR", width, height (big-endian).
@@ -38,7 +36,7 @@ bool Decode(const uint8_t* bytes, size_t size, RgbImage* image, std::string* err
         *error = "not a readable PNG file: the file ends too early or has no IHDR chunk first";
         return false;
     }
-    if (!CheckClaim(Get32Be(bytes + 16), Get32Be(bytes + 20), size, error)) return false;
+    if (!CheckClaim(GetBigEndian32(bytes + 16), GetBigEndian32(bytes + 20), size, error)) return false;
     Released<IWICImagingFactory> factory;
     Released<IWICStream> stream;
     Released<IWICBitmapDecoder> decoder;
@@ -85,12 +83,7 @@ bool Decode(const uint8_t* bytes, size_t size, RgbImage* image, std::string* err
     image->width = static_cast<int32_t>(width);
     image->height = static_cast<int32_t>(height);
     image->rgb.resize(static_cast<size_t>(pixels) * 3);
-    for (size_t i = 0; i < pixels; ++i) {
-        const uint32_t alpha = bgra[4 * i + 3];
-        for (int c = 0; c < 3; ++c) {
-            image->rgb[3 * i + c] = static_cast<uint8_t>((bgra[4 * i + 2 - c] * alpha + 127) / 255);
-        }
-    }
+    CompositeOverBlack(bgra.data(), static_cast<size_t>(pixels), kLayoutBgra, image->rgb.data());
     return true;
 }
 
@@ -99,8 +92,7 @@ bool Decode(const uint8_t* bytes, size_t size, RgbImage* image, std::string* err
 bool DecodePng(const uint8_t* bytes, size_t size, RgbImage* image, std::string* error) {
     *image = RgbImage{};
     error->clear();
-    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    if (size < 8 || memcmp(bytes, kSignature, 8) != 0) {
+    if (SniffImageFormat(bytes, size) != kImagePng) {
         *error = "not a PNG file";
         return false;
     }

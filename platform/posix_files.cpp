@@ -22,6 +22,7 @@
 
 #include "platform/platform.h"
 #include "platform/temporaries.h"
+#include "platform/testing.h"
 
 namespace {
 

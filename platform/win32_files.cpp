@@ -11,6 +11,7 @@
 
 #include "platform/platform.h"
 #include "platform/temporaries.h"
+#include "platform/testing.h"
 #include "platform/win32_files.h"
 
 namespace {

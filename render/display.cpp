@@ -8,7 +8,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "image/endian.h"
+#include "codec/endian.h"
 #include "image/picture.h"
 #include "palette/palette.h"
 #include "render/yjk.h"

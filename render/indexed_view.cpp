@@ -4,13 +4,9 @@
 #include <cstddef>
 #include <cstring>
 
+#include "codec/endian.h"
+
 namespace {
-
-int32_t Get16(const uint8_t* p) { return p[0] | p[1] << 8; }
-
-int32_t Get32(const uint8_t* p) {
-    return static_cast<int32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
-}
 
 constexpr size_t kInfoHeaderSize = 40;
 
@@ -140,7 +136,7 @@ bool BuildIndexedView(const uint8_t* bitmapInfo, const uint8_t* bits, ViewSize v
     const int32_t lines = Get32(bitmapInfo + 8);  // positive: bottom-up
     const int32_t bitsPerPixel = Get16(bitmapInfo + 14);
     const int32_t compression = Get32(bitmapInfo + 16);
-    if (Get32(bitmapInfo) != static_cast<int32_t>(kInfoHeaderSize) || compression != 0 ||
+    if (Get32(bitmapInfo) != kInfoHeaderSize || compression != 0 ||
         srcWidth <= 0 || srcWidth > 4096 || lines <= 0 || lines > 4096 ||
         (bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 24)) {
         return false;

@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "platform/png.h"
+#include "codec/png_write.h"
 #include "render/view.h"
 
 // pHYs of the 512-wide full views: each pixel half as wide as high. Down, the BMP's 9000

@@ -1,7 +1,7 @@
 // The pane's picture as RGB pixels (see view.h).
 #include "render/view.h"
 
-#include "image/endian.h"
+#include "codec/endian.h"
 #include "image/picture.h"
 #include "render/display.h"
 

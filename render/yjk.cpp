@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "image/endian.h"
+#include "codec/endian.h"
 
 namespace {
 

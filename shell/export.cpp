@@ -7,9 +7,9 @@
 #include "image/bsave.h"
 #include "palette/palette.h"
 #include "platform/platform.h"
-#include "platform/win32_dialogs.h"
 #include "render/display.h"
 #include "resources/strings.h"
+#include "shell/dialogs.h"
 #include "shell/shell.h"
 
 namespace {

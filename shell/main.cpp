@@ -4,10 +4,10 @@
 #include <windows.h>
 
 #include "image/bsave.h"
-#include "platform/win32_dialogs.h"
 #include "render/display.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "shell/dialogs.h"
 #include "shell/shell.h"
 
 HINSTANCE moduleHandle;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/deflate.h"
+#include "codec/deflate.h"
 
 #ifndef _WIN32
 #include <zlib.h>

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "convert/import.h"
 #include "image/bsave.h"
 #include "image/picture.h"
+#include "import/import.h"
 #include "palette/palette.h"
 #include "render/display.h"
 #include "render/view.h"

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/testing.h"
 #include "tests/test_support.h"
 
 #ifdef _WIN32

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "codec/png_write.h"
 #include "image/bsave.h"
 #include "image/picture.h"
 #include "palette/palette.h"
-#include "platform/png.h"
 #include "render/display.h"
 #include "render/indexed_view.h"
 #include "render/view.h"

@@ -17,6 +17,7 @@
 #include "image/picture.h"
 #include "palette/palette.h"
 #include "platform/platform.h"
+#include "platform/testing.h"
 #include "render/display.h"
 #include "tests/test_support.h"
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/testing.h"
 #include "tests/test_support.h"
 
 #ifdef _WIN32

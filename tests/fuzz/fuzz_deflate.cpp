@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/deflate.h"
+#include "codec/deflate.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -2,8 +2,9 @@
 // claims, within the limits, or is refused with a message; a small picture is then imported.
 //
 // Input: byte 0 picks the screen mode, fit and dither of the import (240 and up only), the rest is the file.
-#include "convert/image_decode.h"
-#include "convert/import.h"
+#include "codec/bmp.h"
+#include "import/import.h"
+#include "platform/image_read.h"
 #include "tests/fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

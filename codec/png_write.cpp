@@ -1,12 +1,14 @@
 // PNG encoding, the same on every platform: the chunks written here, the image data compressed
-// by our own deflate encoder (platform/deflate.h). Palette and RGB rows are stored unfiltered:
+// by our own deflate encoder (codec/deflate.h). Palette and RGB rows are stored unfiltered:
 // the figures in the README show that no row filter pays for MSX pictures.
 #include <cstddef>
 #include <cstring>
 #include <memory>
 
-#include "platform/deflate.h"
-#include "platform/png.h"
+#include "codec/deflate.h"
+#include "codec/endian.h"
+#include "codec/image.h"
+#include "codec/png_write.h"
 
 namespace {
 
@@ -14,12 +16,6 @@ namespace {
 // every product below, and the image data, in range.
 constexpr int32_t kMaxSide = 16384;
 
-void PutBigEndian32(uint8_t* p, uint32_t value) {
-    p[0] = static_cast<uint8_t>(value >> 24);
-    p[1] = static_cast<uint8_t>(value >> 16);
-    p[2] = static_cast<uint8_t>(value >> 8);
-    p[3] = static_cast<uint8_t>(value);
-}
 
 // Appends a chunk of type (four letters) with length bytes of data: length, type, data, and the
 // CRC of type and data.
@@ -77,8 +73,7 @@ bool EncodePng(const PngImage& image, std::vector<uint8_t>* png) {
         std::memcpy(line + 1, image.pixels.data() + static_cast<size_t>(image.stride) * y, rowBytes);
     }
 
-    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    png->assign(kSignature, kSignature + 8);
+    png->assign(kPngSignature, kPngSignature + sizeof kPngSignature);
     uint8_t header[13];
     PutBigEndian32(header, static_cast<uint32_t>(image.width));
     PutBigEndian32(header + 4, static_cast<uint32_t>(image.height));

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "convert/import_internal.h"
+#include "import/import_internal.h"
 #include "palette/palette.h"
 
 namespace import_detail {

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "convert/import_internal.h"
+#include "import/import_internal.h"
 
 namespace import_detail {
 

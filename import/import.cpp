@@ -1,12 +1,12 @@
 // Import: colour spaces, fitting and the layout of each mode's bytes.
-#include "convert/import.h"
+#include "import/import.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
 
-#include "convert/import_internal.h"
+#include "import/import_internal.h"
 #include "palette/palette.h"
 
 namespace import_detail {

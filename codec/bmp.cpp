@@ -1,16 +1,13 @@
-// BMP decoding on bytes, and the choice between the decoders.
-#include "convert/image_decode.h"
+// BMP decoding on bytes.
+#include "codec/bmp.h"
 
 #include <cstring>
 #include <utility>
 #include <vector>
 
-namespace {
+#include "codec/endian.h"
 
-uint32_t Get16(const uint8_t* p) { return p[0] | p[1] << 8; }
-uint32_t Get32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
+namespace {
 
 // One channel of a bit-field pixel: the masked bits scaled to 0..255.
 struct Field {
@@ -48,13 +45,6 @@ constexpr uint32_t kBiPng = 5;
 constexpr uint32_t kBiAlphaBitfields = 6;
 
 }  // namespace
-
-ImageFormat SniffImageFormat(const uint8_t* bytes, size_t size) {
-    static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-    if (size >= 8 && std::memcmp(bytes, kPng, 8) == 0) return kImagePng;
-    if (size >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return kImageBmp;
-    return kImageUnknown;
-}
 
 bool DecodeBmp(const uint8_t* bytes, size_t size, RgbImage* image, std::string* error) {
     *image = RgbImage{};
@@ -196,18 +186,4 @@ bool DecodeBmp(const uint8_t* bytes, size_t size, RgbImage* image, std::string* 
     image->height = static_cast<int32_t>(height);
     image->rgb = std::move(rgb);
     return true;
-}
-
-bool DecodeImage(const uint8_t* bytes, size_t size, RgbImage* image, std::string* error) {
-    switch (SniffImageFormat(bytes, size)) {
-        case kImagePng:
-            return DecodePng(bytes, size, image, error);
-        case kImageBmp:
-            return DecodeBmp(bytes, size, image, error);
-        case kImageUnknown:
-            break;
-    }
-    *image = RgbImage{};
-    *error = "not a PNG or BMP file";
-    return false;
 }

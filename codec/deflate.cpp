@@ -1,7 +1,7 @@
 // The deflate encoder: LZ77 matches found through a small hash table, the row above and the
 // last distance, written as blocks of dynamic Huffman codes (or fixed codes, or stored bytes,
 // whichever is smallest for the block).
-#include "platform/deflate.h"
+#include "codec/deflate.h"
 
 #include <algorithm>
 #include <cstring>

@@ -6,7 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "convert/image_decode.h"
+#include "codec/bmp.h"
+#include "platform/image_read.h"
 #include "tests/test_support.h"
 
 namespace {

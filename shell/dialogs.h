@@ -1,4 +1,4 @@
-// The Windows build's message texts and its Open and Save dialogs (comdlg32), for the viewer.
+// The viewer's message texts and its Open and Save dialogs (comdlg32).
 #pragma once
 
 #include <windows.h>

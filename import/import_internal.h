@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "convert/import.h"
+#include "import/import.h"
 
 namespace import_detail {
 

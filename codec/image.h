@@ -1,0 +1,41 @@
+// Modern pictures as the importer takes them: 8-bit RGB in memory, whatever file they came
+// from, and the signatures that tell the file kinds apart.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// width x height 8-bit sRGB pixels, top line first, red, green, blue. Transparency has been
+// composited over black (each channel times alpha / 255, rounded).
+struct RgbImage {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint8_t> rgb;
+};
+
+// Limits checked before anything is allocated from a header's claim.
+constexpr int32_t kImageMaxSide = 16384;
+constexpr int64_t kImageMaxPixels = int64_t{1} << 26;  // 64 Mpixel: 192 MiB of RGB at most
+
+// The eight bytes every PNG file starts with (PNG specification, 5.2): a non-ASCII byte, the
+// name, and the line endings and end-of-file mark that a text-mode transfer would change.
+constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+enum ImageFormat : int32_t {
+    kImageUnknown = 0,
+    kImagePng = 1,  // kPngSignature
+    kImageBmp = 2,  // "BM"
+};
+
+ImageFormat SniffImageFormat(const uint8_t* bytes, size_t size);
+
+// Four-byte pixels with straight (not premultiplied) alpha last, in either channel order.
+enum AlphaLayout : int32_t {
+    kLayoutRgba = 0,  // libpng's order
+    kLayoutBgra = 1,  // the Windows Imaging Component's 32bppBGRA
+};
+
+// count such pixels composited over black into count RGB triples: each channel times
+// alpha / 255, rounded to nearest.
+void CompositeOverBlack(const uint8_t* pixels, size_t count, AlphaLayout layout, uint8_t* rgb);

@@ -1,0 +1,18 @@
+// The choice between the decoders, the same on every platform.
+#include "platform/image_read.h"
+
+#include "codec/bmp.h"
+
+bool DecodeImage(const uint8_t* bytes, size_t size, RgbImage* image, std::string* error) {
+    switch (SniffImageFormat(bytes, size)) {
+        case kImagePng:
+            return DecodePng(bytes, size, image, error);
+        case kImageBmp:
+            return DecodeBmp(bytes, size, image, error);
+        case kImageUnknown:
+            break;
+    }
+    *image = RgbImage{};
+    *error = "not a PNG or BMP file";
+    return false;
+}
