@@ -2,20 +2,30 @@
 // and accelerators and the command-line tool.
 #include "convert/convert.h"
 
+namespace {
+
+// The code for target mode t in nibble t of the table word.
+constexpr uint32_t Offer(ScreenMode target, Conversion code) {
+    return static_cast<uint32_t>(code) << (4 * target);
+}
+
+}  // namespace
+
 uint32_t ConversionTableForMode(int32_t mode) {
-    // Nibble t is the conversion code to mode index t (5, 6, 7, 8, 10, 12); 0 = not offered.
     switch (mode) {
-        case kScreen5:  // to 6: 6, to 7: 1, to 8: 2, to 10: 3
-            return 0x00032160;
-        case kScreen6:  // to 5: 9, to 7: 5, to 8: 8, to 10: 4
-            return 0x00048509;
-        case kScreen7:  // to 6: 10, to 8: 7
-            return 0x000070A0;
+        case kScreen5:  // GRAPHIC4
+            return Offer(kScreen6, kConvert5To6) | Offer(kScreen7, kConvert5To7) |
+                   Offer(kScreen8, kConvert5To8) | Offer(kScreen10, kConvert5To10);
+        case kScreen6:  // GRAPHIC5
+            return Offer(kScreen5, kConvert6To5) | Offer(kScreen7, kConvert6To7) |
+                   Offer(kScreen8, kConvert6To8) | Offer(kScreen10, kConvert6To10);
+        case kScreen7:  // GRAPHIC6
+            return Offer(kScreen6, kConvert7To6) | Offer(kScreen8, kConvert7To8);
         case kScreen8:  // GRAPHIC7 offers nothing
-            return 0x00000000;
-        case kScreen10:  // both YJK modes: to SCREEN 10 (code 11); SCREEN 12 is never a target
+            return 0;
+        case kScreen10:  // both YJK modes: to SCREEN 10; SCREEN 12 is never a target
         case kScreen12:
-            return 0x000B0000;
+            return Offer(kScreen10, kConvertYjkTo10);
     }
     return 0;
 }
@@ -28,7 +38,7 @@ int32_t ConversionCode(int32_t from, int32_t to) {
 bool ConvertToMode(Picture* picture, int32_t target) {
     // The accelerators reach targets whose menu item is greyed (code 0), and those do nothing.
     const int32_t code = ConversionCode(picture->screenMode, target);
-    if (code == 0) return false;
+    if (code == kConvertNone) return false;
     ConvertScreenMode(picture, code);
     picture->screenMode = target;
     ApplyPaletteFallback(picture);

@@ -212,50 +212,50 @@ void ClearAttributeBits(Picture* picture) {
 
 void ConvertScreenMode(Picture* picture, int32_t code) {
     PairTable pairs;
-    switch (code) {
-        case 1:  // SCREEN 5 -> SCREEN 7
+    switch (static_cast<Conversion>(code)) {
+        case kConvert5To7:
             BuildDoublingTable(&pairs);
             Expand(picture, pairs);
             break;
-        case 2:  // SCREEN 5 -> SCREEN 8: with whichever palette is selected
+        case kConvert5To8:  // with whichever palette is selected
             BuildColourByteTable(&pairs, CurrentPalette(*picture).bytes);
             Expand(picture, pairs);
             break;
-        case 3:  // SCREEN 5 -> SCREEN 10
+        case kConvert5To10:
             BuildAttributeTable(&pairs);
             Expand(picture, pairs);
             break;
-        case 4:  // SCREEN 6 -> SCREEN 10: to SCREEN 5 (code 9), then to SCREEN 10 (code 3)
-            ConvertScreenMode(picture, 9);
-            ConvertScreenMode(picture, 3);
+        case kConvert6To10:  // to SCREEN 5, then to SCREEN 10
+            ConvertScreenMode(picture, kConvert6To5);
+            ConvertScreenMode(picture, kConvert5To10);
             break;
-        case 5:  // SCREEN 6 -> SCREEN 7
+        case kConvert6To7:
             BuildScreen6PairTable(&pairs);
             // From here on the internal palette slot is read at 0xFA80, where the expansion
-            // puts the table: the second step of code 8 takes its palette from there.
+            // puts the table: the second step of SCREEN 6 -> 8 takes its palette from there.
             picture->screenMode = kScreen7;
             Expand(picture, pairs);
             break;
-        case 6:  // SCREEN 5 -> SCREEN 6
+        case kConvert5To6:
             KeepLowBitsDoubled(picture);
             break;
-        case 7:  // SCREEN 7 -> SCREEN 8
+        case kConvert7To8:
             AveragePixelPairs(picture);
             break;
-        case 8:  // SCREEN 6 -> SCREEN 8: to SCREEN 7 (code 5), then to SCREEN 8 (code 7)
-            ConvertScreenMode(picture, 5);
-            ConvertScreenMode(picture, 7);
+        case kConvert6To8:  // to SCREEN 7, then to SCREEN 8
+            ConvertScreenMode(picture, kConvert6To7);
+            ConvertScreenMode(picture, kConvert7To8);
             break;
-        case 9:  // SCREEN 6 -> SCREEN 5
+        case kConvert6To5:
             ComputeScreen5Palette(picture);
             break;
-        case 10:  // SCREEN 7 -> SCREEN 6
+        case kConvert7To6:
             KeepLowBitsCompacted(picture);
             break;
-        case 11:  // SCREEN 10/11 or SCREEN 12 -> SCREEN 10
+        case kConvertYjkTo10:
             ClearAttributeBits(picture);
             break;
-        default:  // not a conversion code
+        case kConvertNone:
             break;
     }
 }

@@ -21,6 +21,7 @@
 #include <ctime>
 
 #include "platform/platform.h"
+#include "platform/staging.h"
 #include "platform/temporaries.h"
 #include "platform/testing.h"
 
@@ -74,14 +75,6 @@ void OnInterrupt(int signal) {
         raise(signal);  // delivered when this handler returns
     }
     errno = saved;
-}
-
-void NameSuffix(char* out) {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    RandomSuffix((static_cast<uint64_t>(now.tv_nsec) << 20) ^ static_cast<uint64_t>(now.tv_sec) ^
-                     (static_cast<uint64_t>(getpid()) << 40),
-                 out);
 }
 
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
@@ -195,12 +188,69 @@ ReadResult ReadAll(int fd, uint8_t* buffer, size_t capacity, size_t* got, bool s
     return kReadOk;
 }
 
-void CloseTemporary(StagedWrite* staged) {
-    if (staged->handle >= 0) close(static_cast<int>(staged->handle));
-    staged->handle = -1;
+}  // namespace
+
+// ---- The platform's steps of a staged write (platform/staging.h) ----
+
+void NameSuffix(char* out) {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    RandomSuffix((static_cast<uint64_t>(now.tv_nsec) << 20) ^ static_cast<uint64_t>(now.tv_sec) ^
+                     (static_cast<uint64_t>(getpid()) << 40),
+                 out);
 }
 
-}  // namespace
+TemporaryOpen OpenNewTemporary(const char* path, intptr_t* handle, char* reason,
+                               size_t reasonCapacity) {
+    // 0666 less the umask: the mode a new file gets, before any byte is in it.
+    const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        *handle = fd;
+        return kTemporaryOpened;
+    }
+    if (errno == EEXIST) return kTemporaryExists;
+    SetErrno(reason, reasonCapacity, errno);
+    return kTemporaryFailed;
+}
+
+void SetNoSlotReason(const std::string& temporary, char* reason, size_t reasonCapacity) {
+    SetReason(reason, reasonCapacity,
+              temporary.size() >= PATH_MAX ? std::strerror(ENAMETOOLONG)
+                                           : "too many files being written at once");
+}
+
+void SetExistsReason(char* reason, size_t reasonCapacity) { SetErrno(reason, reasonCapacity, EEXIST); }
+
+WriteResult CloseTemporaryHandle(StagedWrite* staged, char* reason, size_t reasonCapacity) {
+    if (staged->handle < 0) return kWriteOk;
+    const int error = close(static_cast<int>(staged->handle)) == 0 ? 0 : errno;
+    staged->handle = -1;
+    if (error == 0) return kWriteOk;
+    SetErrno(reason, reasonCapacity, error);
+    return kWriteWriteFailed;
+}
+
+void RemoveTemporaryFile(const char* path) { unlink(path); }
+
+WriteResult ReplaceTarget(StagedWrite* staged, char* reason, size_t reasonCapacity) {
+    // The target may have become something else since it was staged (a batch flushes later).
+    struct stat st;
+    if (lstat(staged->target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        SetReason(reason, reasonCapacity, NotAFileReason(st.st_mode));
+        return S_ISDIR(st.st_mode) ? kWriteCreateFailed : kWriteNotAFile;
+    }
+    if (interruptSignal == 0 && rename(staged->temporary.c_str(), staged->target.c_str()) == 0) {
+        return kWriteOk;
+    }
+    // An interrupt before the rename (its handler may already have removed the temporary file).
+    const int error = errno;
+    if (interruptSignal != 0) {
+        SetReason(reason, reasonCapacity, "interrupted");
+        return kWriteInterrupted;
+    }
+    SetErrno(reason, reasonCapacity, error);
+    return kWriteCreateFailed;
+}
 
 void SetWriteFailureForTesting(int64_t bytesBeforeFailure) { writeFailureAfter = bytesBeforeFailure; }
 
@@ -356,38 +406,11 @@ WriteResult StageFileWrite(const char* path, const void* data, size_t size,
         return kWriteReadOnly;
     }
     // A short temporary name beside the target, whatever the target's length, so that rename()
-    // replaces it atomically on the same file system. It is registered before it exists, so an
-    // interrupt between its creation and its registration cannot leave it behind.
-    std::string folder = FolderOf(staged->target);
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        char suffix[7];
-        NameSuffix(suffix);
-        staged->temporary = folder + ".vr" + suffix;
-        staged->slot = ClaimTemporarySlot(staged->temporary);
-        if (staged->slot < 0) {
-            SetReason(reason, reasonCapacity,
-                      staged->temporary.size() >= PATH_MAX ? std::strerror(ENAMETOOLONG)
-                                                           : "too many files being written at once");
-            return kWriteCreateFailed;
-        }
-        // 0666 less the umask: the mode a new file gets, before any byte is in it.
-        fd = open(staged->temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            int error = errno;
-            ReleaseTemporarySlot(staged->slot);
-            staged->slot = -1;
-            if (error != EEXIST) {
-                SetErrno(reason, reasonCapacity, error);
-                return kWriteCreateFailed;
-            }
-        }
-    }
-    if (fd < 0) {
-        SetErrno(reason, reasonCapacity, EEXIST);
-        return kWriteCreateFailed;
-    }
-    staged->handle = fd;
+    // replaces it atomically on the same file system.
+    const WriteResult created = CreateTemporaryBeside(FolderOf(staged->target), staged, reason,
+                                                      reasonCapacity);
+    if (created != kWriteOk) return created;
+    const int fd = static_cast<int>(staged->handle);
     if (replacing) {
         // The replaced file's owner and group where this process may give them (root, or a
         // group it belongs to), then its permission bits, before the data goes in. Group bits
@@ -453,54 +476,6 @@ WriteResult FlushStagedWrites(StagedWrite* staged, size_t count, char* reason, s
     }
     return kWriteOk;
 #endif
-}
-
-WriteResult CommitStagedWrite(StagedWrite* staged, char* reason, size_t reasonCapacity) {
-    // Complete or absent after a crash: never renamed before its bytes are on the disk.
-    WriteResult result = FlushStagedWrite(staged, reason, reasonCapacity);
-    if (result != kWriteOk) {
-        AbortStagedWrite(staged);
-        return result;
-    }
-    int error = close(static_cast<int>(staged->handle)) == 0 ? 0 : errno;
-    staged->handle = -1;
-    if (error != 0) {
-        SetErrno(reason, reasonCapacity, error);
-        AbortStagedWrite(staged);
-        return kWriteWriteFailed;
-    }
-    // The target may have become something else since it was staged (a batch flushes later).
-    struct stat st;
-    if (lstat(staged->target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        SetReason(reason, reasonCapacity, NotAFileReason(st.st_mode));
-        AbortStagedWrite(staged);
-        return S_ISDIR(st.st_mode) ? kWriteCreateFailed : kWriteNotAFile;
-    }
-    if (interruptSignal == 0 && rename(staged->temporary.c_str(), staged->target.c_str()) == 0) {
-        ReleaseTemporarySlot(staged->slot);
-        staged->slot = -1;
-        return kWriteOk;
-    }
-    // An interrupt before the rename (its handler may already have removed the temporary file).
-    error = errno;
-    if (interruptSignal != 0) {
-        SetReason(reason, reasonCapacity, "interrupted");
-        result = kWriteInterrupted;
-    } else {
-        SetErrno(reason, reasonCapacity, error);
-        result = kWriteCreateFailed;
-    }
-    AbortStagedWrite(staged);
-    return result;
-}
-
-void AbortStagedWrite(StagedWrite* staged) {
-    CloseTemporary(staged);
-    if (staged->slot >= 0) {
-        unlink(staged->temporary.c_str());
-        ReleaseTemporarySlot(staged->slot);
-        staged->slot = -1;
-    }
 }
 
 // ---- Interrupts ----

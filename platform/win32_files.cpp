@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/staging.h"
 #include "platform/temporaries.h"
 #include "platform/testing.h"
 #include "platform/win32_files.h"
@@ -51,13 +52,6 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     // closing the console the system ends the process once this returns anyway.
     if (second && (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT)) return FALSE;
     return TRUE;
-}
-
-void NameSuffix(char* out) {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    RandomSuffix(static_cast<uint64_t>(now.QuadPart) ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 40),
-                 out);
 }
 
 bool WriteAll(HANDLE file, const uint8_t* data, size_t size, DWORD* error) {
@@ -105,12 +99,72 @@ std::string FinalName(const char* path) {
     return std::strncmp(final, "\\\\?\\", 4) == 0 && final[5] == ':' ? std::string(final + 4) : std::string(final);
 }
 
-void CloseTemporary(StagedWrite* staged) {
-    if (staged->handle != -1) CloseHandle(reinterpret_cast<HANDLE>(staged->handle));
-    staged->handle = -1;
+}  // namespace
+
+// ---- The platform's steps of a staged write (platform/staging.h) ----
+
+void NameSuffix(char* out) {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    RandomSuffix(static_cast<uint64_t>(now.QuadPart) ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 40),
+                 out);
 }
 
-}  // namespace
+TemporaryOpen OpenNewTemporary(const char* path, intptr_t* handle, char* reason,
+                               size_t reasonCapacity) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        *handle = reinterpret_cast<intptr_t>(file);
+        return kTemporaryOpened;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return kTemporaryExists;
+    SetWin32Reason(reason, reasonCapacity, error);
+    return kTemporaryFailed;
+}
+
+void SetNoSlotReason(const std::string& temporary, char* reason, size_t reasonCapacity) {
+    if (temporary.size() >= MAX_PATH) {
+        SetWin32Reason(reason, reasonCapacity, ERROR_FILENAME_EXCED_RANGE);
+    } else {
+        SetReason(reason, reasonCapacity, "too many files being written at once");
+    }
+}
+
+void SetExistsReason(char* reason, size_t reasonCapacity) {
+    SetWin32Reason(reason, reasonCapacity, ERROR_FILE_EXISTS);
+}
+
+// A failure to close a file handle loses no data that FlushFileBuffers did not already report.
+WriteResult CloseTemporaryHandle(StagedWrite* staged, char*, size_t) {
+    if (staged->handle != -1) CloseHandle(reinterpret_cast<HANDLE>(staged->handle));
+    staged->handle = -1;
+    return kWriteOk;
+}
+
+void RemoveTemporaryFile(const char* path) { DeleteFileA(path); }
+
+WriteResult ReplaceTarget(StagedWrite* staged, char* reason, size_t reasonCapacity) {
+    // MoveFileEx does not replace a read-only file: the attribute is taken off for the move and
+    // given back to the new file (or to the old one, should the move fail).
+    const char* target = staged->target.c_str();
+    const bool unlocked = (staged->attributes & FILE_ATTRIBUTE_READONLY) &&
+                          SetFileAttributesA(target, staged->attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (interruptSignal.load() == 0 &&
+        MoveFileExA(staged->temporary.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (staged->attributes != 0) SetFileAttributesA(target, staged->attributes);
+        return kWriteOk;
+    }
+    const DWORD error = GetLastError();
+    if (unlocked) SetFileAttributesA(target, staged->attributes);
+    if (interruptSignal.load() != 0) {
+        SetReason(reason, reasonCapacity, "interrupted");
+        return kWriteInterrupted;
+    }
+    SetWin32Reason(reason, reasonCapacity, error);
+    return kWriteCreateFailed;
+}
 
 void SetWriteFailureForTesting(int64_t bytesBeforeFailure) { writeFailureAfter = bytesBeforeFailure; }
 
@@ -307,38 +361,11 @@ WriteResult StageFileWrite(const char* path, const void* data, size_t size,
         staged->attributes = attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     }
     // A short temporary name in the target's folder, so that MoveFileEx only renames it.
-    std::string folder = staged->target.substr(0, Win32FolderLength(staged->target.c_str()));
-    HANDLE file = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-        char suffix[7];
-        NameSuffix(suffix);
-        staged->temporary = folder + ".vr" + suffix;
-        staged->slot = ClaimTemporarySlot(staged->temporary);
-        if (staged->slot < 0) {
-            if (staged->temporary.size() >= MAX_PATH) {
-                SetWin32Reason(reason, reasonCapacity, ERROR_FILENAME_EXCED_RANGE);
-            } else {
-                SetReason(reason, reasonCapacity, "too many files being written at once");
-            }
-            return kWriteCreateFailed;
-        }
-        file = CreateFileA(staged->temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            DWORD error = GetLastError();
-            ReleaseTemporarySlot(staged->slot);
-            staged->slot = -1;
-            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-                SetWin32Reason(reason, reasonCapacity, error);
-                return kWriteCreateFailed;
-            }
-        }
-    }
-    if (file == INVALID_HANDLE_VALUE) {
-        SetWin32Reason(reason, reasonCapacity, ERROR_FILE_EXISTS);
-        return kWriteCreateFailed;
-    }
-    staged->handle = reinterpret_cast<intptr_t>(file);
+    const WriteResult created = CreateTemporaryBeside(
+        staged->target.substr(0, Win32FolderLength(staged->target.c_str())), staged, reason,
+        reasonCapacity);
+    if (created != kWriteOk) return created;
+    HANDLE file = reinterpret_cast<HANDLE>(staged->handle);
     if (interruptSignal.load() != 0) {
         AbortStagedWrite(staged);
         SetReason(reason, reasonCapacity, "interrupted");
@@ -374,45 +401,6 @@ WriteResult FlushStagedWrites(StagedWrite* staged, size_t count, char* reason, s
         if (result != kWriteOk) return result;
     }
     return kWriteOk;
-}
-
-WriteResult CommitStagedWrite(StagedWrite* staged, char* reason, size_t reasonCapacity) {
-    WriteResult result = FlushStagedWrite(staged, reason, reasonCapacity);
-    if (result != kWriteOk) {
-        AbortStagedWrite(staged);
-        return result;
-    }
-    CloseTemporary(staged);
-    const char* target = staged->target.c_str();
-    bool unlocked = (staged->attributes & FILE_ATTRIBUTE_READONLY) &&
-                    SetFileAttributesA(target, staged->attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (interruptSignal.load() == 0 &&
-        MoveFileExA(staged->temporary.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ReleaseTemporarySlot(staged->slot);
-        staged->slot = -1;
-        if (staged->attributes != 0) SetFileAttributesA(target, staged->attributes);
-        return kWriteOk;
-    }
-    DWORD error = GetLastError();
-    if (unlocked) SetFileAttributesA(target, staged->attributes);
-    if (interruptSignal.load() != 0) {
-        SetReason(reason, reasonCapacity, "interrupted");
-        result = kWriteInterrupted;
-    } else {
-        SetWin32Reason(reason, reasonCapacity, error);
-        result = kWriteCreateFailed;
-    }
-    AbortStagedWrite(staged);
-    return result;
-}
-
-void AbortStagedWrite(StagedWrite* staged) {
-    CloseTemporary(staged);
-    if (staged->slot >= 0) {
-        DeleteFileA(staged->temporary.c_str());
-        ReleaseTemporarySlot(staged->slot);
-        staged->slot = -1;
-    }
 }
 
 // ---- Interrupts ----
