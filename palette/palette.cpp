@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "codec/endian.h"
+
 const uint8_t kLevelTable[8] = {0x00, 0x21, 0x4A, 0x6B, 0x94, 0xB5, 0xDE, 0xFF};
 
 // The MSX2 power-on palette (the V9938 palette registers as the BIOS initialises them).
@@ -14,7 +16,7 @@ const MsxPalette kStandardPalette = {{
 }};
 
 uint16_t PaletteWord(const uint8_t* palette, int32_t n) {
-    return static_cast<uint16_t>((palette[2 * n] | palette[2 * n + 1] << 8) & 0x0777);
+    return static_cast<uint16_t>(Get16(palette + 2 * n) & 0x0777);
 }
 
 void PaletteToRgbQuads(const MsxPalette& palette, uint8_t out[64]) {
