@@ -213,7 +213,8 @@ std::vector<int> SnapToWords(const std::vector<Srgb>& centres, const std::vector
 }
 
 // The weighted error of the histogram with entry e's colour replaced by colour.
-float TrialError(const std::vector<Cell>& cells, const Assignment& a, size_t e, const Srgb& colour) {
+float TrialError(const std::vector<Cell>& cells, const Assignment& a, size_t e,
+                 const Srgb& colour) {
     float trial = 0;
     for (size_t i = 0; i < cells.size(); ++i) {
         const float here = Distance(cells[i].colour, colour);
