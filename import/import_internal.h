@@ -85,4 +85,11 @@ void EncodeYjk(const uint8_t* rgb, const std::vector<Choice>* palette, DitherMod
 // The ordered dither's offset for a pixel, -0.5 .. 0.5 (4x4 Bayer).
 float BayerOffset(int32_t x, int32_t y);
 
+// The ordered dither's amplitude: BayerOffset times this, in 8-bit sRGB steps, is added to each
+// channel before the nearest colour is chosen. The sixteen offsets then reach -18.75 .. 18.75,
+// about half the step of the palette modes' level table (0x21 or 0x29, 36 on average): their
+// thresholds spread over about one step, so a colour between two levels is shown as a mix of
+// just those two, the nearer one the more often. The YJK encoder adds the same offsets.
+constexpr float kOrderedDitherAmplitude = 40.0f;
+
 }  // namespace import_detail

@@ -137,20 +137,20 @@ int NearestWord(const Srgb& colour, const std::vector<Choice>& words, const std:
     return best;
 }
 
-}  // namespace
-
-std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t count, int start) {
-    std::vector<Choice> palette;
-    if (ExactPalette(rgb, pixels, count, &palette)) return palette;
-
-    // All 512 palette words, indexed by r << 6 | g << 3 | b.
+// All 512 palette words, indexed by r << 6 | g << 3 | b.
+std::vector<Choice> AllPaletteWords() {
     std::vector<Choice> words(512);
-    for (int k = 0; k < 512; ++k) words[static_cast<size_t>(k)] = PaletteWordChoice(WordOf(k >> 6, (k >> 3) & 7, k & 7));
+    for (int k = 0; k < 512; ++k) {
+        words[static_cast<size_t>(k)] = PaletteWordChoice(WordOf(k >> 6, (k >> 3) & 7, k & 7));
+    }
+    return words;
+}
 
-    const std::vector<Cell> cells = Histogram(rgb, pixels);
-    // Seeds: the heaviest cell, then repeatedly the cell that scores highest by the start's rule
-    // (its weight times its distance to the nearest seed, squared or not, or that distance
-    // alone): deterministic farthest-point seeding that favours large areas more or less.
+// Seeds: the heaviest cell, then repeatedly the cell that scores highest by the start's rule
+// (its weight times its distance to the nearest seed, squared or not, or that distance alone):
+// deterministic farthest-point seeding that favours large areas more or less. At most count
+// seeds, fewer when there are fewer cells.
+std::vector<Srgb> SeedCentres(const std::vector<Cell>& cells, int32_t count, int start) {
     std::vector<Srgb> centres;
     std::vector<float> nearest(cells.size(), 1e30f);
     size_t first = 0;
@@ -164,8 +164,9 @@ std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t co
         for (size_t i = 0; i < cells.size(); ++i) {
             nearest[i] = std::min(nearest[i], Distance(cells[i].colour, centres.back()));
             const float score = start == kSeedWeightTimesDistance ? cells[i].weight * nearest[i]
-                                : start == kSeedWeightTimesSquare ? cells[i].weight * nearest[i] * nearest[i]
-                                                                  : nearest[i];
+                                : start == kSeedWeightTimesSquare
+                                    ? cells[i].weight * nearest[i] * nearest[i]
+                                    : nearest[i];
             if (score > pickScore) {
                 pickScore = score;
                 pick = i;
@@ -173,10 +174,14 @@ std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t co
         }
         centres.push_back(cells[pick].colour);
     }
-    // Lloyd's iterations.
+    return centres;
+}
+
+// Lloyd's iterations (k-means on the weighted cells): each centre to the mean of its cells.
+void RefineCentres(const std::vector<Cell>& cells, std::vector<Srgb>* centres) {
     for (int round = 0; round < 16; ++round) {
-        const Assignment a = Assign(cells, centres);
-        std::vector<double> sum(centres.size() * 4, 0.0);
+        const Assignment a = Assign(cells, *centres);
+        std::vector<double> sum(centres->size() * 4, 0.0);
         for (size_t i = 0; i < cells.size(); ++i) {
             double* s = &sum[4 * static_cast<size_t>(a.best[i])];
             s[0] += cells[i].weight;
@@ -184,47 +189,65 @@ std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t co
             s[2] += cells[i].weight * cells[i].colour.g;
             s[3] += cells[i].weight * cells[i].colour.b;
         }
-        for (size_t e = 0; e < centres.size(); ++e) {
+        for (size_t e = 0; e < centres->size(); ++e) {
             const double* s = &sum[4 * e];
-            if (s[0] > 0) centres[e] = {static_cast<float>(s[1] / s[0]), static_cast<float>(s[2] / s[0]),
-                                        static_cast<float>(s[3] / s[0])};
+            if (s[0] > 0) {
+                (*centres)[e] = {static_cast<float>(s[1] / s[0]), static_cast<float>(s[2] / s[0]),
+                                 static_cast<float>(s[3] / s[0])};
+            }
         }
     }
-    // Snapped to distinct palette words, heaviest clusters first choosing.
-    std::vector<bool> taken(512, false);
+}
+
+// The centres snapped to distinct palette words, heaviest clusters first choosing; taken
+// marks the words chosen.
+std::vector<int> SnapToWords(const std::vector<Srgb>& centres, const std::vector<Choice>& words,
+                             std::vector<bool>* taken) {
     std::vector<int> chosen;
     for (const Srgb& c : centres) {
-        const int w = NearestWord(c, words, taken);
-        taken[static_cast<size_t>(w)] = true;
+        const int w = NearestWord(c, words, *taken);
+        (*taken)[static_cast<size_t>(w)] = true;
         chosen.push_back(w);
     }
-    // Refinement on the words themselves: move an entry one level up or down in any channels
-    // while that lowers the weighted error of the histogram.
+    return chosen;
+}
+
+// The weighted error of the histogram with entry e's colour replaced by colour.
+float TrialError(const std::vector<Cell>& cells, const Assignment& a, size_t e,
+                 const Srgb& colour) {
+    float trial = 0;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const float here = Distance(cells[i].colour, colour);
+        const float rest =
+            a.best[i] == static_cast<int>(e) ? a.secondDistance[i] : a.bestDistance[i];
+        trial += cells[i].weight * std::min(here, rest);
+    }
+    return trial;
+}
+
+// Refinement on the words themselves: move an entry one level up or down in any channels while
+// that lowers the weighted error of the histogram.
+void RefineWords(const std::vector<Cell>& cells, const std::vector<Choice>& words,
+                 std::vector<int>* chosen, std::vector<bool>* taken) {
     std::vector<Srgb> entryColours;
-    for (int w : chosen) entryColours.push_back(SrgbOf(words[static_cast<size_t>(w)]));
+    for (int w : *chosen) entryColours.push_back(SrgbOf(words[static_cast<size_t>(w)]));
     Assignment a = Assign(cells, entryColours);
     float total = TotalError(cells, a);
     for (int pass = 0; pass < 4; ++pass) {
         bool improved = false;
-        for (size_t e = 0; e < chosen.size(); ++e) {
-            const int w = chosen[e];
+        for (size_t e = 0; e < chosen->size(); ++e) {
+            const int w = (*chosen)[e];
             const int r = w >> 6, g = (w >> 3) & 7, b = w & 7;
             for (int d = 0; d < 27; ++d) {
                 const int nr = r + d % 3 - 1, ng = g + d / 3 % 3 - 1, nb = b + d / 9 - 1;
                 if (d == 13 || nr < 0 || nr > 7 || ng < 0 || ng > 7 || nb < 0 || nb > 7) continue;
                 const int candidate = nr << 6 | ng << 3 | nb;
-                if (taken[static_cast<size_t>(candidate)]) continue;
+                if ((*taken)[static_cast<size_t>(candidate)]) continue;
                 const Srgb colour = SrgbOf(words[static_cast<size_t>(candidate)]);
-                float trial = 0;
-                for (size_t i = 0; i < cells.size(); ++i) {
-                    const float here = Distance(cells[i].colour, colour);
-                    const float rest = a.best[i] == static_cast<int>(e) ? a.secondDistance[i] : a.bestDistance[i];
-                    trial += cells[i].weight * std::min(here, rest);
-                }
-                if (trial < total * 0.99999f) {
-                    taken[static_cast<size_t>(chosen[e])] = false;
-                    taken[static_cast<size_t>(candidate)] = true;
-                    chosen[e] = candidate;
+                if (TrialError(cells, a, e, colour) < total * 0.99999f) {
+                    (*taken)[static_cast<size_t>((*chosen)[e])] = false;
+                    (*taken)[static_cast<size_t>(candidate)] = true;
+                    (*chosen)[e] = candidate;
                     entryColours[e] = colour;
                     a = Assign(cells, entryColours);
                     total = TotalError(cells, a);
@@ -235,6 +258,20 @@ std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t co
         }
         if (!improved) break;
     }
+}
+
+}  // namespace
+
+std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t count, int start) {
+    std::vector<Choice> palette;
+    if (ExactPalette(rgb, pixels, count, &palette)) return palette;
+    const std::vector<Choice> words = AllPaletteWords();
+    const std::vector<Cell> cells = Histogram(rgb, pixels);
+    std::vector<Srgb> centres = SeedCentres(cells, count, start);
+    RefineCentres(cells, &centres);
+    std::vector<bool> taken(512, false);
+    std::vector<int> chosen = SnapToWords(centres, words, &taken);
+    RefineWords(cells, words, &chosen, &taken);
     for (int w : chosen) palette.push_back(words[static_cast<size_t>(w)]);
     while (static_cast<int32_t>(palette.size()) < count) palette.push_back(PaletteWordChoice(0));
     return palette;
@@ -285,8 +322,8 @@ std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::
                 for (int32_t x = 0; x < width; ++x) {
                     const size_t i = static_cast<size_t>(y) * width + x;
                     const uint8_t* p = rgb + 3 * i;
-                    // The ordered dither's threshold: about half the level table's step.
-                    const float offset = dither == kDitherNone ? 0.0f : BayerOffset(x, y) * 40.0f;
+                    const float offset =
+                        dither == kDitherNone ? 0.0f : BayerOffset(x, y) * kOrderedDitherAmplitude;
                     const Srgb want{Clamp(p[0] + offset, 0, 255), Clamp(p[1] + offset, 0, 255),
                                     Clamp(p[2] + offset, 0, 255)};
                     index[i] = static_cast<uint8_t>(Nearest(want, colours));

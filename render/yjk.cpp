@@ -7,13 +7,10 @@
 
 namespace {
 
-// A 5-bit level n widened to 8 bits by repeating its top bits, (n << 3) | (n >> 2), so that
-// 0 is 0x00 and 31 is 0xFF; indices below 0 give 0 and above 31 give 255. The range -32..63
-// covers every index the relations produce: Y + J and Y + K lie in -32..62, the blue index
-// (5Y - 2J - K + 2) >> 2 in -23..63.
-constexpr uint8_t Clamp(int n) {
-    return static_cast<uint8_t>(n < 0 ? 0 : n > 31 ? 255 : (n << 3) | (n >> 2));
-}
+// A level n clamped and widened to 8 bits (see yjk.h): indices below 0 give 0 and above 31 give
+// 255. The range -32..63 covers every index the relations produce: Y + J and Y + K lie in
+// -32..62, the blue index YjkBlueSum in -23..63.
+constexpr uint8_t Clamp(int n) { return WidenYjkLevel(ClampYjkLevel(n)); }
 
 // The clamp table, made at compile time.
 struct ClampTable {
@@ -27,9 +24,6 @@ constexpr ClampTable MakeClampTable() {
 }
 
 constexpr ClampTable kClamp = MakeClampTable();
-
-// floor(a / 4): >> of a negative number is only defined from C++20 on.
-constexpr int FloorQuarter(int a) { return a >= 0 ? a / 4 : -((3 - a) / 4); }
 
 // The low three bits of a group's bytes, w & 0x07070707 with w the group read as a
 // little-endian word, carry K (b0: bits 2-0, b1: bits 5-3) and J (b2, b3). Multiplying them by
@@ -49,7 +43,6 @@ constexpr size_t kYjkColourCount = 4096 * 32;
 const uint32_t* MakeYjkColours() {
     // Made once and kept for the life of the process (see YjkColours).
     uint32_t* yjkColours = new uint32_t[kYjkColourCount];
-    const uint8_t* c = kClamp.value + 32;
     for (uint32_t k = 0; k < 64; ++k) {
         for (uint32_t j = 0; j < 64; ++j) {
             const uint32_t lowBits = (k & 7) | (k >> 3) << 8 | (j & 7) << 16 | (j >> 3) << 24;
@@ -57,12 +50,10 @@ const uint32_t* MakeYjkColours() {
             const int sj = static_cast<int>(j ^ 32) - 32;  // 6-bit two's complement, -32..31
             const int sk = static_cast<int>(k ^ 32) - 32;
             for (int y = 0; y < 32; ++y) {
-                // The V9958's relations on 5-bit levels: R = Y + J, G = Y + K and
-                // B = (5Y - 2J - K) / 4 rounded to nearest, halves upward (the + 2; a plain
-                // floor gives a darker blue than the chip for about one combination in three).
-                const uint32_t red = c[y + sj];
-                const uint32_t green = c[y + sk];
-                const uint32_t blue = c[FloorQuarter(5 * y - 2 * sj - sk + 2)];
+                const YjkLevels v = YjkToLevels(y, sj, sk);  // the V9958's relations
+                const uint32_t red = WidenYjkLevel(v.red);
+                const uint32_t green = WidenYjkLevel(v.green);
+                const uint32_t blue = WidenYjkLevel(v.blue);
                 row[y] = red << 16 | green << 8 | blue;
             }
         }
@@ -142,7 +133,9 @@ void DecodeRowTable(const uint8_t* line, uint8_t* row, bool yaeMode, const uint8
 #include <immintrin.h>
 
 // The same decoding with AVX2, 32 pixels (eight groups) at a time, computed instead of looked
-// up; used where the processor has AVX2. All arithmetic is on signed bytes:
+// up; used where the processor has AVX2. The relations are those of YjkToLevels (yjk.h) worked
+// on vectors, and the tests hold the two decoders to the same bytes. All arithmetic is on
+// signed bytes:
 //   Y = b >> 3 (0..31); K and J are gathered from the low bits per group (a 32-bit lane) and
 //   repeated into the group's four bytes;
 //   R = Y + J and G = Y + K lie in -32..62;

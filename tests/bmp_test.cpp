@@ -148,6 +148,15 @@ TEST(ImageDecode, EveryCommonKind) {
         {"BMP 32-bit with alpha", MakeBmp(124, 2, 1, 32, 3, {}, {0, 0, 200, 0x80, 0, 0, 0, 0xFF},
                                           Masks({0xFF0000, 0xFF00, 0xFF, 0xFF000000})),
          2, 1, {100, 0, 0, 0, 0, 0}},
+        // An alpha mask whose alpha is zero everywhere is padding: the pixels stay opaque.
+        {"BMP 32-bit, alpha all zero", MakeBmp(124, 1, 1, 32, 3, {}, {30, 20, 10, 0},
+                                               Masks({0xFF0000, 0xFF00, 0xFF, 0xFF000000})),
+         1, 1, {10, 20, 30}},
+        // BI_ALPHABITFIELDS after a 40-byte header, 1-5-5-5: 0xFC00 is red full, alpha set;
+        // 0x7C00 the same red with alpha clear, over black.
+        {"BMP 16-bit 1-5-5-5 with alpha",
+         MakeBmp(40, 2, 1, 16, 6, Masks({0x7C00, 0x03E0, 0x001F, 0x8000}), {0x00, 0xFC, 0x00, 0x7C}),
+         2, 1, {255, 0, 0, 0, 0, 0}},
     };
     for (const GoodCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -191,6 +200,11 @@ TEST(ImageDecode, MalformedFilesAreRefusedWithAMessage) {
         {"BMP no width", MakeBmp(40, 0, 1, 24, 0, {}, {0, 0, 0, 0}), "no pixels"},
         {"BMP colour table cut", MakeBmp(40, 1, 1, 8, 0, Bytes(10, 0), {}), "colour table"},
         {"BMP unknown header", MakeBmp(20, 1, 1, 24, 0, {}, {0, 0, 0, 0}), "header"},
+        {"BMP masks cut", MakeBmp(40, 1, 1, 16, 3, {}, {}), "colour masks"},
+        {"BMP 16-bit masks too wide", MakeBmp(40, 1, 1, 16, 3, Masks({0x1F0000, 0x07E0, 0x001F}), {0, 0, 0, 0}),
+         "do not fit"},
+        {"BMP bit fields at 24 bits", MakeBmp(40, 1, 1, 24, 3, Masks({0xFF0000, 0xFF00, 0xFF}), {0, 0, 0, 0}),
+         "cannot have them"},
     };
     for (const BadCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -200,6 +214,27 @@ TEST(ImageDecode, MalformedFilesAreRefusedWithAMessage) {
         EXPECT_NE(error.find(c.message), std::string::npos) << error;
         EXPECT_TRUE(image.rgb.empty());
     }
+}
+
+// Every alpha value over black, each channel times alpha / 255 rounded to nearest (as RgbImage
+// promises for every file kind), along a line longer than 256 pixels whose alphas do not repeat
+// every 256 pixels.
+TEST(ImageDecode, BmpAlphaCompositedOverBlack) {
+    const int32_t width = 300;
+    Bytes rows, want;
+    for (int32_t x = 0; x < width; ++x) {
+        const uint32_t alpha = static_cast<uint32_t>(x < 256 ? x : 511 - x);  // 0..255, then 255 down
+        rows.insert(rows.end(), {255, 100, 200, static_cast<uint8_t>(alpha)});  // blue, green, red
+        for (uint32_t c : {200u, 100u, 255u}) want.push_back(static_cast<uint8_t>((c * alpha + 127) / 255));
+    }
+    const Bytes bmp = MakeBmp(124, width, 1, 32, 3, {}, rows, Masks({0xFF0000, 0xFF00, 0xFF, 0xFF000000}));
+    RgbImage image;
+    std::string error;
+    ASSERT_TRUE(DecodeImage(bmp.data(), bmp.size(), &image, &error)) << error;
+    EXPECT_EQ(image.width, width);
+    EXPECT_EQ(image.rgb, want);
+    EXPECT_EQ(want[3 * 128], 100);  // 200 * 128 / 255 = 100.4
+    EXPECT_EQ(want[3 * 255 + 2], 255);
 }
 
 TEST(ImageDecode, RecognisedBySignatureWhateverTheName) {
