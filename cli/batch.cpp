@@ -344,7 +344,9 @@ bool PlanAll(const CommandLine& line, size_t jobLimit, std::vector<PictureJob>* 
         std::atomic<size_t> nextToPlan{0};
         auto plan = [&] {
             for (size_t i = nextToPlan++; i < count && InterruptSignal() == 0; i = nextToPlan++) {
-                if (!ReadableOnlyOnce(line.pictures[i])) PlanPicture(line, line.pictures[i], &(*jobs)[i]);
+                if (!ReadableOnlyOnce(line.pictures[i])) {
+                    PlanPicture(line, line.pictures[i], &(*jobs)[i]);
+                }
             }
         };
         std::vector<std::thread> planners;
@@ -384,7 +386,9 @@ std::vector<bool> SkipNamedTwice(std::vector<PictureJob>* jobs, size_t* skippedC
 // The pictures in flight at most: as many as keep their staged files within kMaxStagedWrites.
 size_t WindowFor(const std::vector<PictureJob>& jobs) {
     size_t outputsPerPicture = 1;
-    for (const PictureJob& job : jobs) outputsPerPicture = std::max(outputsPerPicture, job.outputs.size());
+    for (const PictureJob& job : jobs) {
+        outputsPerPicture = std::max(outputsPerPicture, job.outputs.size());
+    }
     return std::max<size_t>(1, static_cast<size_t>(kMaxStagedWrites) / outputsPerPicture);
 }
 
@@ -449,8 +453,8 @@ struct Commits {
 // committed here. Picture i is committed only after every picture before it was read, as an
 // output may replace a picture read earlier. The window keeps the staged files within
 // kMaxStagedWrites. Returns true when standard output could not be written.
-bool RunJobs(const CommandLine& line, std::vector<PictureJob>& jobs, const std::vector<bool>& skipped,
-             size_t jobLimit, Tally* tally) {
+bool RunJobs(const CommandLine& line, std::vector<PictureJob>& jobs,
+             const std::vector<bool>& skipped, size_t jobLimit, Tally* tally) {
     const size_t count = tally->count;
     const size_t window = WindowFor(jobs);
     const size_t workers = std::min({jobLimit, window, count - tally->skipped});

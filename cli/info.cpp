@@ -95,7 +95,8 @@ struct Facts {
     std::string slots;  // the available slots, "0 1 4" (JSON: "0,1,4")
 };
 
-void AppendJson(const std::string& name, const Picture& picture, const Facts& facts, std::string* text) {
+void AppendJson(const std::string& name, const Picture& picture, const Facts& facts,
+                std::string* text) {
     std::string out = "{\"file\":";
     AppendJsonString(&out, name.c_str());
     out += ",\"type\":\"" + std::string(LoadedType(facts.header)) + "\"";
@@ -114,7 +115,8 @@ void AppendJson(const std::string& name, const Picture& picture, const Facts& fa
     text->append(out);
 }
 
-void AppendText(const std::string& name, const Picture& picture, const Facts& facts, std::string* text) {
+void AppendText(const std::string& name, const Picture& picture, const Facts& facts,
+                std::string* text) {
     const BsaveHeader& header = facts.header;
     text->append("file:            " + PrintableName(name) + "\n");
     AppendFormat(text, "type:            %s (start 0x%04X, end 0x%04X)\n", LoadedType(header),

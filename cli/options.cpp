@@ -141,7 +141,8 @@ constexpr Option Choice(const char* name, const Word (&words)[N], const char* ac
                         StepKind step = kStepInfo) {
     return {name, kWordValue, words, N, accepted, 0, "", step, apply};
 }
-constexpr Option Number(const char* name, long most, const char* kind, const char* unit, Apply apply) {
+constexpr Option Number(const char* name, long most, const char* kind, const char* unit,
+                        Apply apply) {
     return {name, kNumberValue, nullptr, 0, kind, most, unit, kStepInfo, apply};
 }
 
@@ -263,7 +264,8 @@ bool ReadValue(const Option& option, const char* word, int32_t* number, std::str
                     return true;
                 }
             }
-            *error = std::string(option.name) + " takes " + option.accepted + ", not '" + word + "'";
+            *error =
+                std::string(option.name) + " takes " + option.accepted + ", not '" + word + "'";
             return false;
         case kNumberValue: {
             char* end = nullptr;
@@ -302,7 +304,9 @@ bool CheckCommandLine(const Parse& parse) {
         return false;
     }
     size_t fromStandardInput = 0;
-    for (const std::string& picture : line.pictures) fromStandardInput += picture == kStandardInputName;
+    for (const std::string& picture : line.pictures) {
+        fromStandardInput += picture == kStandardInputName;
+    }
     if (fromStandardInput > 1) {
         *error = "- (standard input) may be named once only";
         return false;
@@ -400,8 +404,8 @@ constexpr char kUsage[] =
 }  // namespace
 
 bool IsOutputStep(const Step& step) {
-    return step.kind == kStepWriteBmp || step.kind == kStepWritePng || step.kind == kStepWriteBsave ||
-           step.kind == kStepWriteThumbnail;
+    return step.kind == kStepWriteBmp || step.kind == kStepWritePng ||
+           step.kind == kStepWriteBsave || step.kind == kStepWriteThumbnail;
 }
 
 std::string SlotName(int32_t slot) {

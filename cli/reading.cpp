@@ -37,7 +37,8 @@ std::string ReadFailure(ReadResult read, const std::string& reason) {
 // The first bytes filled a BSAVE picture's largest size and they start a PNG or BMP picture:
 // the rest must be read too.
 bool NeedsTheRest(ReadResult result, const std::vector<uint8_t>& bytes) {
-    return result == kReadOk && bytes.size() == static_cast<size_t>(kBsaveMaxFileBytes) && IsImage(bytes);
+    return result == kReadOk && bytes.size() == static_cast<size_t>(kBsaveMaxFileBytes) &&
+           IsImage(bytes);
 }
 
 // Reads what is left of a stream into bytes, up to kImageFileMaxBytes in all.
@@ -69,8 +70,9 @@ ReadResult ReadStandardInputPicture(std::vector<uint8_t>* bytes, char* words, si
 }
 
 // A regular file, and a PNG or BMP picture again, whole, as long as it is still the same file.
-ReadResult ReadPictureFile(const std::string& name, std::vector<uint8_t>* bytes, FileVersion* version,
-                           const FileVersion* expected, char* words, size_t capacity) {
+ReadResult ReadPictureFile(const std::string& name, std::vector<uint8_t>* bytes,
+                           FileVersion* version, const FileVersion* expected, char* words,
+                           size_t capacity) {
     bytes->resize(static_cast<size_t>(kBsaveMaxFileBytes));
     size_t got = 0;
     ReadResult result = ReadFileSafely(name.c_str(), bytes->data(), bytes->size(), &got, version,
@@ -190,7 +192,8 @@ bool LoadPaletteFile(const std::string& file, Picture* picture, std::string* fai
     return true;
 }
 
-std::vector<std::string> PaletteFilesRead(const CommandLine& line, const std::string& name, bool bsave) {
+std::vector<std::string> PaletteFilesRead(const CommandLine& line, const std::string& name,
+                                          bool bsave) {
     std::vector<std::string> files;
     const int32_t extension = ExtensionOffset(name.c_str());
     const ModeByName mode = DetectScreenMode(name.c_str() + extension, 0);

@@ -42,4 +42,5 @@ bool LoadPaletteFile(const std::string& file, Picture* picture, std::string* fai
 // The palette files a picture's run reads: a .sr5/.sr7 picture's companion (found as the loader
 // finds it, the same name in another case too) and every --palette-file. A batch must not
 // replace one of them before a later picture has read it.
-std::vector<std::string> PaletteFilesRead(const CommandLine& line, const std::string& name, bool bsave);
+std::vector<std::string> PaletteFilesRead(const CommandLine& line, const std::string& name,
+                                          bool bsave);

@@ -87,7 +87,9 @@ bool OpenDescriptorPipe(const char*, DescriptorPipe* pipe) {
 ReadResult ReadDescriptorPipe(DescriptorPipe*, uint8_t*, size_t, size_t* got, char* reason,
                               size_t reasonCapacity) {
     *got = 0;
-    if (reason != nullptr && reasonCapacity > 0) std::snprintf(reason, reasonCapacity, "no such pipe");
+    if (reason != nullptr && reasonCapacity > 0) {
+        std::snprintf(reason, reasonCapacity, "no such pipe");
+    }
     return kReadFailed;
 }
 
