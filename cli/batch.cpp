@@ -29,11 +29,12 @@
 #include <thread>
 #include <vector>
 
+#include "cli/names.h"
+#include "cli/reading.h"
+#include "cli/steps.h"
 #include "platform/platform.h"
 
 namespace {
-
-const char kProgram[] = "vramoria-convert";
 
 // A key that is equal for two names exactly when they name the same file. Where the file
 // system cannot be asked (a folder without search permission), the tidied absolute name.
@@ -57,12 +58,6 @@ std::string SameFileKey(const std::string& path) {
 std::string PictureKey(const PictureJob& job) {
     if (job.readOnce || !job.version.identity.exists) return "";
     return std::to_string(job.version.identity.device) + ":" + std::to_string(job.version.identity.index);
-}
-
-// Standard input and a pipe the shell opened for this process (ReadPicture's read-once names):
-// planned in command-line order on the main thread, never while another plan reads.
-bool ReadableOnlyOnce(const std::string& name) {
-    return name == kStandardInputName || name.rfind("/dev/fd/", 0) == 0 || name.rfind("/proc/self/fd/", 0) == 0;
 }
 
 void PrintLine(const std::string& text) {
@@ -316,34 +311,42 @@ struct Pipeline {
     }
 };
 
-}  // namespace
-
-int RunBatch(const CommandLine& line) {
-    const size_t count = line.pictures.size();
+// How far a run came: for the interrupt line, the summary and the exit status.
+struct Tally {
+    size_t count = 0;  // the pictures on the command line
     size_t converted = 0;
     size_t failed = 0;
-    size_t skippedCount = 0;  // named twice
-    auto interrupted = [&]() {
-        PrintLine(std::string(kProgram) + ": interrupted: " + std::to_string(converted) + " converted, " +
-                  std::to_string(failed) + " failed, " + std::to_string(count - skippedCount - converted - failed) +
-                  " not converted\n");
-        return 128 + InterruptSignal();
-    };
+    size_t skipped = 0;  // named twice
+};
 
-    // Plan all: every picture loaded once, its outputs named. Planning writes nothing and one
-    // picture's plan does not depend on another's, so with several jobs the threads share it
-    // (it is about a sixth of a PNG batch's work); a name that can be read only once is planned
-    // here, in command-line order, as it would be with one job.
-    std::vector<PictureJob> jobs(count);
-    // --jobs N, by default one per processor.
-    const size_t jobLimit = std::max<size_t>(
+int ReportInterrupt(const Tally& tally) {
+    PrintLine(std::string(kProgram) + ": interrupted: " + std::to_string(tally.converted) +
+              " converted, " + std::to_string(tally.failed) + " failed, " +
+              std::to_string(tally.count - tally.skipped - tally.converted - tally.failed) +
+              " not converted\n");
+    return 128 + InterruptSignal();
+}
+
+// --jobs N, by default one per processor.
+size_t JobLimit(const CommandLine& line) {
+    return std::max<size_t>(
         line.jobs > 0 ? static_cast<size_t>(line.jobs) : std::thread::hardware_concurrency(), 1);
+}
+
+// Plan all: every picture loaded once, its outputs named. Planning writes nothing and one
+// picture's plan does not depend on another's, so with several jobs the threads share it (it
+// is about a sixth of a PNG batch's work); a name that can be read only once is planned here,
+// in command-line order, as it would be with one job. False when an interrupt came.
+bool PlanAll(const CommandLine& line, size_t jobLimit, std::vector<PictureJob>* jobs) {
+    const size_t count = line.pictures.size();
     const size_t jobCount = std::min(jobLimit, count);
     if (jobCount > 1) {
         std::atomic<size_t> nextToPlan{0};
         auto plan = [&] {
             for (size_t i = nextToPlan++; i < count && InterruptSignal() == 0; i = nextToPlan++) {
-                if (!ReadableOnlyOnce(line.pictures[i])) PlanPicture(line, line.pictures[i], &jobs[i]);
+                if (!ReadableOnlyOnce(line.pictures[i])) {
+                    PlanPicture(line, line.pictures[i], &(*jobs)[i]);
+                }
             }
         };
         std::vector<std::thread> planners;
@@ -351,71 +354,75 @@ int RunBatch(const CommandLine& line) {
         for (std::thread& planner : planners) planner.join();
     }
     for (size_t i = 0; i < count; ++i) {
-        if (InterruptSignal() != 0) return interrupted();
-        if (jobCount <= 1 || ReadableOnlyOnce(line.pictures[i])) PlanPicture(line, line.pictures[i], &jobs[i]);
+        if (InterruptSignal() != 0) return false;
+        if (jobCount <= 1 || ReadableOnlyOnce(line.pictures[i])) {
+            PlanPicture(line, line.pictures[i], &(*jobs)[i]);
+        }
     }
-    // A picture named twice (the same file by another name) is converted once.
-    std::vector<bool> skipped(count, false);
+    return true;
+}
+
+// A picture named twice (the same file by another name) is converted once: its later names
+// are skipped, each with a note, and their plans dropped.
+std::vector<bool> SkipNamedTwice(std::vector<PictureJob>* jobs, size_t* skippedCount) {
+    std::vector<bool> skipped(jobs->size(), false);
     std::map<std::string, size_t> firstNamed;
-    for (size_t i = 0; i < count; ++i) {
-        const std::string key = PictureKey(jobs[i]);
+    for (size_t i = 0; i < jobs->size(); ++i) {
+        const std::string key = PictureKey((*jobs)[i]);
         if (key.empty()) continue;
         auto [it, added] = firstNamed.emplace(key, i);
         if (!added) {
             skipped[i] = true;
-            ++skippedCount;
-            PrintLine(std::string(kProgram) + ": note: " + PrintableName(jobs[i].name) +
-                      ": the same file as " + PrintableName(jobs[it->second].name) +
+            ++*skippedCount;
+            PrintLine(std::string(kProgram) + ": note: " + PrintableName((*jobs)[i].name) +
+                      ": the same file as " + PrintableName((*jobs)[it->second].name) +
                       "; it is converted once\n");
-            jobs[i] = PictureJob{};
+            (*jobs)[i] = PictureJob{};
         }
     }
-    if (!CheckOutputs(jobs, skipped)) return 2;
+    return skipped;
+}
 
-    // For each planned picture, in order: prepared (run, files staged) on the worker threads,
-    // then committed here. Picture i is committed only after every picture before it was read,
-    // as an output may replace a picture read earlier. The window keeps the staged files
-    // within kMaxStagedWrites.
+// The pictures in flight at most: as many as keep their staged files within kMaxStagedWrites.
+size_t WindowFor(const std::vector<PictureJob>& jobs) {
     size_t outputsPerPicture = 1;
-    for (const PictureJob& job : jobs) outputsPerPicture = std::max(outputsPerPicture, job.outputs.size());
-    const size_t window = std::max<size_t>(1, static_cast<size_t>(kMaxStagedWrites) / outputsPerPicture);
-    const size_t workers = std::min({jobLimit, window, count - skippedCount});
-    Pipeline pipeline(line, jobs, skipped, window);
-    std::vector<std::thread> threads;
-    if (workers > 1) {
-        for (size_t w = 0; w < workers; ++w) threads.emplace_back([&pipeline] { pipeline.Work(); });
+    for (const PictureJob& job : jobs) {
+        outputsPerPicture = std::max(outputsPerPicture, job.outputs.size());
     }
-    // With one job the pictures are prepared here, one at a time, just before they are needed.
-    auto prepared = [&](size_t i) {
-        if (workers > 1) return pipeline.WaitFor(i);
-        if (InterruptSignal() != 0) return false;
-        PreparePicture(line, jobs[i], &pipeline.SlotOf(i));
-        pipeline.SlotOf(i).ready = true;
-        return true;
-    };
+    return std::max<size_t>(1, static_cast<size_t>(kMaxStagedWrites) / outputsPerPicture);
+}
 
+// The commits, on the calling thread: prepared pictures gathered into a group, whose files are
+// flushed together and then put in place picture by picture, in command-line order.
+struct Commits {
+    Pipeline& pipeline;
+    Tally& tally;
     Progress progress;
-    progress.enabled = count > 1 && StandardErrorIsTerminal();
     bool standardOutputBroken = false;
-    bool stopped = false;
+    bool stopped = false;       // an interrupt stopped a rename: the rest is removed
     std::vector<size_t> group;  // prepared pictures waiting for one flush of their files
-    // Flushes the group's staged files together (one syncfs per file system on Linux), then
-    // commits its pictures in order. A lone file is left to its commit, which fsyncs it: a
-    // syncfs would also write back whatever else is waiting on that file system.
-    auto commitGroup = [&]() {
+
+    // The group's staged files flushed together (one syncfs per file system on Linux). A lone
+    // file is left to its commit, which fsyncs it: a syncfs would also write back whatever
+    // else is waiting on that file system.
+    void FlushGroup() {
         std::vector<StagedWrite*> all;
         for (size_t i : group) {
             for (StagedWrite& staged : pipeline.SlotOf(i).staged) all.push_back(&staged);
         }
-        if (all.size() > 1) {
-            // FlushStagedWrites takes an array: it flushes copies, whose marks go back.
-            std::vector<StagedWrite> flat;
-            for (StagedWrite* staged : all) flat.push_back(*staged);
-            char reason[256] = "";
-            // A file it could not flush is flushed again, or its failure reported, by its commit.
-            FlushStagedWrites(flat.data(), flat.size(), reason, sizeof reason);
-            for (size_t k = 0; k < all.size(); ++k) all[k]->flushed = flat[k].flushed;
-        }
+        if (all.size() <= 1) return;
+        // FlushStagedWrites takes an array: it flushes copies, whose marks go back.
+        std::vector<StagedWrite> flat;
+        for (StagedWrite* staged : all) flat.push_back(*staged);
+        char reason[256] = "";
+        // A file it could not flush is flushed again, or its failure reported, by its commit.
+        FlushStagedWrites(flat.data(), flat.size(), reason, sizeof reason);
+        for (size_t k = 0; k < all.size(); ++k) all[k]->flushed = flat[k].flushed;
+    }
+
+    // Flushes the group, then commits its pictures in order and prints their messages.
+    void CommitGroup() {
+        FlushGroup();
         for (size_t i : group) {
             Slot& slot = pipeline.SlotOf(i);
             if (stopped) {
@@ -435,41 +442,87 @@ int RunBatch(const CommandLine& line) {
                 progress.Clear();
                 PrintLine(slot.result.messages);
             }
-            ok ? ++converted : ++failed;
+            ok ? ++tally.converted : ++tally.failed;
             pipeline.Release(i);
         }
         group.clear();
+    }
+};
+
+// For each planned picture, in order: prepared (run, files staged) on the worker threads, then
+// committed here. Picture i is committed only after every picture before it was read, as an
+// output may replace a picture read earlier. The window keeps the staged files within
+// kMaxStagedWrites. Returns true when standard output could not be written.
+bool RunJobs(const CommandLine& line, std::vector<PictureJob>& jobs,
+             const std::vector<bool>& skipped, size_t jobLimit, Tally* tally) {
+    const size_t count = tally->count;
+    const size_t window = WindowFor(jobs);
+    const size_t workers = std::min({jobLimit, window, count - tally->skipped});
+    Pipeline pipeline(line, jobs, skipped, window);
+    std::vector<std::thread> threads;
+    if (workers > 1) {
+        for (size_t w = 0; w < workers; ++w) threads.emplace_back([&pipeline] { pipeline.Work(); });
+    }
+    // With one job the pictures are prepared here, one at a time, just before they are needed.
+    auto prepared = [&](size_t i) {
+        if (workers > 1) return pipeline.WaitFor(i);
+        if (InterruptSignal() != 0) return false;
+        PreparePicture(line, jobs[i], &pipeline.SlotOf(i));
+        pipeline.SlotOf(i).ready = true;
+        return true;
     };
+    Commits commits{pipeline, *tally, {}, false, false, {}};
+    commits.progress.enabled = count > 1 && StandardErrorIsTerminal();
     // A group is flushed when it fills half the window (the other half keeps the threads busy
     // meanwhile), and at the end.
     const size_t groupSize = std::max<size_t>(1, window / 2);
-    for (size_t i = 0; i < count && !stopped; ++i) {
+    for (size_t i = 0; i < count && !commits.stopped; ++i) {
         if (skipped[i]) continue;
         if (InterruptSignal() != 0) break;
-        progress.Show(i, count, line.pictures[i]);
+        commits.progress.Show(i, count, line.pictures[i]);
         if (!prepared(i)) break;
-        group.push_back(i);
-        if (group.size() >= groupSize) commitGroup();
+        commits.group.push_back(i);
+        if (commits.group.size() >= groupSize) commits.CommitGroup();
     }
-    if (!group.empty()) {
-        if (InterruptSignal() != 0) stopped = true;
-        commitGroup();
+    if (!commits.group.empty()) {
+        if (InterruptSignal() != 0) commits.stopped = true;
+        commits.CommitGroup();
     }
     pipeline.Stop();
     for (std::thread& thread : threads) thread.join();
     // What was prepared but not committed (after an interrupt) is removed.
     for (Slot& slot : pipeline.slots) AbortSlot(&slot);
-    progress.Clear();
-    if (InterruptSignal() != 0) return interrupted();
+    commits.progress.Clear();
+    return commits.standardOutputBroken;
+}
+
+// The end of a run that was not interrupted: standard output finished, the summary of a batch,
+// the exit status.
+int Report(const Tally& tally, bool standardOutputBroken) {
     char reason[256] = "";
     if (!standardOutputBroken && !FinishStandardOutput(reason, sizeof reason)) {
         standardOutputBroken = true;
         PrintLine(std::string(kProgram) + ": cannot write to standard output: " + reason + "\n");
     }
-    if (count > 1) {
-        std::fprintf(stderr, "%zu converted, %zu failed", converted, failed);
-        if (skippedCount > 0) std::fprintf(stderr, ", %zu named twice", skippedCount);
+    if (tally.count > 1) {
+        std::fprintf(stderr, "%zu converted, %zu failed", tally.converted, tally.failed);
+        if (tally.skipped > 0) std::fprintf(stderr, ", %zu named twice", tally.skipped);
         std::fputc('\n', stderr);
     }
-    return failed == 0 && !standardOutputBroken ? 0 : 1;
+    return tally.failed == 0 && !standardOutputBroken ? 0 : 1;
+}
+
+}  // namespace
+
+int RunBatch(const CommandLine& line) {
+    Tally tally;
+    tally.count = line.pictures.size();
+    const size_t jobLimit = JobLimit(line);
+    std::vector<PictureJob> jobs(tally.count);
+    if (!PlanAll(line, jobLimit, &jobs)) return ReportInterrupt(tally);
+    const std::vector<bool> skipped = SkipNamedTwice(&jobs, &tally.skipped);
+    if (!CheckOutputs(jobs, skipped)) return 2;
+    const bool standardOutputBroken = RunJobs(line, jobs, skipped, jobLimit, &tally);
+    if (InterruptSignal() != 0) return ReportInterrupt(tally);
+    return Report(tally, standardOutputBroken);
 }

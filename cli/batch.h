@@ -2,7 +2,7 @@
 // before anything is written), then each run and its files written, in command-line order.
 #pragma once
 
-#include "cli/steps.h"
+#include "cli/options.h"
 
 // Runs the command line's pictures; returns the exit status (0 all converted, 1 a picture
 // failed or standard output could not be written, 2 an output clash or an output that would

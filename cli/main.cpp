@@ -7,7 +7,8 @@
 #include <string>
 
 #include "cli/batch.h"
-#include "cli/steps.h"
+#include "cli/names.h"
+#include "cli/options.h"
 #include "vramoria_version.h"
 #include "platform/platform.h"
 
@@ -32,8 +33,8 @@ int main(int argc, char** argv) {
     if (!ParseCommandLine(argc, argv, &line, &error)) {
         // The message may quote a word of the command line: shown with its control characters
         // escaped, as every name is.
-        std::fprintf(stderr, "vramoria-convert: %s\nTry 'vramoria-convert --help'.\n",
-                     PrintableName(error).c_str());
+        std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProgram, PrintableName(error).c_str(),
+                     kProgram);
         return 2;
     }
     if (line.help) {
@@ -44,17 +45,17 @@ int main(int argc, char** argv) {
         const int error = std::ferror(stdout) ? errno : 0;
         char reason[256] = "";
         if (!FinishStandardOutput(reason, sizeof reason)) {
-            std::fprintf(stderr, "vramoria-convert: cannot write to standard output: %s\n",
+            std::fprintf(stderr, "%s: cannot write to standard output: %s\n", kProgram,
                          error != 0 ? std::strerror(error) : reason);
             return 1;
         }
         return 0;
     }
     if (line.version) {
-        std::printf("vramoria-convert %s\n", kVramoriaVersion);
+        std::printf("%s %s\n", kProgram, kVramoriaVersion);
         char reason[256] = "";
         if (!FinishStandardOutput(reason, sizeof reason)) {
-            std::fprintf(stderr, "vramoria-convert: cannot write to standard output: %s\n", reason);
+            std::fprintf(stderr, "%s: cannot write to standard output: %s\n", kProgram, reason);
             return 1;
         }
         return 0;

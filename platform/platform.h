@@ -62,6 +62,23 @@ ReadResult ReadFileSafely(const char* path, uint8_t* buffer, size_t capacity, si
 ReadResult ReadStandardInput(uint8_t* buffer, size_t capacity, size_t* got, char* reason,
                              size_t reasonCapacity);
 
+// A pipe the shell opened for this process, named by its descriptor: "/dev/fd/63" or
+// "/proc/self/fd/63", as bash names "<(command)". ReadFileSafely refuses it (it is not a
+// regular file), yet its writer is already there: it can be read once, from its start, as
+// standard input is. Windows has no such names: IsDescriptorName is always false there and
+// OpenDescriptorPipe opens nothing.
+bool IsDescriptorName(const char* path);
+struct DescriptorPipe {
+    intptr_t handle = 0;  // the open stream
+};
+// Opens such a name for reading (blocking: the writer is there); false when it cannot.
+bool OpenDescriptorPipe(const char* path, DescriptorPipe* pipe);
+// Reads until capacity bytes are in or the pipe ends; on a failure *reason (may be null)
+// receives the system's words and the result is kReadFailed.
+ReadResult ReadDescriptorPipe(DescriptorPipe* pipe, uint8_t* buffer, size_t capacity, size_t* got,
+                              char* reason, size_t reasonCapacity);
+void CloseDescriptorPipe(DescriptorPipe* pipe);
+
 // The Win32 call that failed while writing a file; the viewer names it in its error message.
 enum WriteResult : int32_t {
     kWriteOk = 0,

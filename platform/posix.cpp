@@ -76,3 +76,31 @@ bool ResolvePathIgnoringCase(char* path) {
 }
 
 bool IsPathSeparator(char c) { return c == '/'; }
+
+bool IsDescriptorName(const char* path) {
+    return std::strncmp(path, "/dev/fd/", 8) == 0 || std::strncmp(path, "/proc/self/fd/", 14) == 0;
+}
+
+// Through stdio: fread waits for the whole request or the end of the pipe, as the reader needs
+// to tell a short picture from one still coming.
+bool OpenDescriptorPipe(const char* path, DescriptorPipe* pipe) {
+    std::FILE* stream = std::fopen(path, "rb");
+    pipe->handle = reinterpret_cast<intptr_t>(stream);
+    return stream != nullptr;
+}
+
+ReadResult ReadDescriptorPipe(DescriptorPipe* pipe, uint8_t* buffer, size_t capacity, size_t* got,
+                              char* reason, size_t reasonCapacity) {
+    std::FILE* stream = reinterpret_cast<std::FILE*>(pipe->handle);
+    *got = std::fread(buffer, 1, capacity, stream);
+    if (!std::ferror(stream)) return kReadOk;
+    if (reason != nullptr && reasonCapacity > 0) {
+        std::snprintf(reason, reasonCapacity, "%s", std::strerror(errno));
+    }
+    return kReadFailed;
+}
+
+void CloseDescriptorPipe(DescriptorPipe* pipe) {
+    if (pipe->handle != 0) std::fclose(reinterpret_cast<std::FILE*>(pipe->handle));
+    pipe->handle = 0;
+}

@@ -75,3 +75,22 @@ bool ResolvePathIgnoringCase(char* path) {
 }
 
 bool IsPathSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Windows hands a child process its pipes as handles, never as names in the file system.
+bool IsDescriptorName(const char*) { return false; }
+
+bool OpenDescriptorPipe(const char*, DescriptorPipe* pipe) {
+    pipe->handle = 0;
+    return false;
+}
+
+ReadResult ReadDescriptorPipe(DescriptorPipe*, uint8_t*, size_t, size_t* got, char* reason,
+                              size_t reasonCapacity) {
+    *got = 0;
+    if (reason != nullptr && reasonCapacity > 0) {
+        std::snprintf(reason, reasonCapacity, "no such pipe");
+    }
+    return kReadFailed;
+}
+
+void CloseDescriptorPipe(DescriptorPipe* pipe) { pipe->handle = 0; }

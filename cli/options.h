@@ -1,0 +1,63 @@
+// vramoria-convert's command line: the steps it gives, parsed before anything runs, from a
+// table of the options; and the usage text that describes them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "import/import.h"
+
+enum StepKind : int32_t {
+    kStepMode,         // --mode M: reinterpret the bytes in another mode
+    kStepPalette,      // --palette S: select a palette slot
+    kStepPaletteFile,  // --palette-file FILE
+    kStepInfo,         // --info
+    kStepWriteBmp,     // -o FILE.bmp: the display bitmap's file image
+    kStepWritePng,     // -o FILE.png: the picture as --view last set it, as PNG
+    kStepView,         // --view full|small|large: what PNG output shows from then on
+    kStepConvert,      // --convert M: rewrite the bytes into mode index value's layout
+    kStepWriteBsave,   // -o FILE (any other extension, or --format bsave): Save As
+    kStepColors,       // --colors viewer|hardware: the colours later images show SCREEN 6/8 in
+    kStepWriteThumbnail,  // --thumbnail SIZE, then -o FILE: the 1:1 view fitted to SIZE, as PNG
+};
+
+struct Step {
+    StepKind kind;
+    int32_t value;     // mode index, palette slot, view
+    std::string text;  // file name
+};
+
+bool IsOutputStep(const Step& step);
+
+struct CommandLine {
+    std::vector<std::string> pictures;
+    std::vector<Step> steps;
+    bool json = false;
+    bool help = false;
+    bool force = false;  // --force: replace files without write permission too
+    bool version = false;
+    int32_t jobs = 0;    // --jobs N: pictures converted at once (0: one per processor)
+    // --import M: PNG and BMP pictures are imported into mode importMode (-1: not given), fitted
+    // and dithered as the options say.
+    int32_t importMode = -1;
+    ImportOptions import;
+};
+
+// Parses argv; on a usage error returns false with a message in *error.
+bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* error);
+
+// Prints the option summary with examples.
+void PrintUsage();
+
+// A palette slot in the words --palette takes ("standard", "internal", "0" to "7").
+std::string SlotName(int32_t slot);
+
+// The options the parser knows, as written on the command line, and whether each takes the
+// next word as its value (for the tests, which hold them against the usage text and the manual).
+struct OptionName {
+    const char* name;
+    bool takesValue;
+};
+std::vector<OptionName> OptionNames();

@@ -1,0 +1,214 @@
+// vramoria-convert's reading. Nothing here blocks on what is not a regular file, except what
+// the command line names as a stream: standard input and the shell's pipes, read once.
+#include "cli/reading.h"
+
+#include "cli/names.h"
+#include "image/bsave.h"
+#include "import/import.h"
+#include "palette/palette.h"
+#include "platform/image_read.h"
+
+namespace {
+
+// PNG and BMP pictures are read whole, up to this size: larger files cannot hold a picture of
+// at most 16384 x 16384 pixels that is worth reading.
+constexpr size_t kImageFileMaxBytes = size_t{256} << 20;
+
+// Why a picture did not load, in the tool's own words.
+const char* LoadResultMessage(LoadResult result) {
+    switch (result) {
+        case kLoadOk:
+            return "loaded";
+        case kLoadCannotOpen:
+            return "cannot open the file (missing, unreadable, a folder, or a name longer than 259 characters)";
+        case kLoadNotBsave:
+            return "not a BSAVE file";
+    }
+    return "cannot load";
+}
+
+// The picture's failure to be read, in the tool's own words.
+std::string ReadFailure(ReadResult read, const std::string& reason) {
+    if (read == kReadChanged) return "the file changed since the run began; it was not converted";
+    if (read == kReadNotAFile) return "cannot read the picture: " + reason;
+    return "cannot open the file: " + reason;
+}
+
+// The first bytes filled a BSAVE picture's largest size and they start a PNG or BMP picture:
+// the rest must be read too.
+bool NeedsTheRest(ReadResult result, const std::vector<uint8_t>& bytes) {
+    return result == kReadOk && bytes.size() == static_cast<size_t>(kBsaveMaxFileBytes) &&
+           IsImage(bytes);
+}
+
+// Reads what is left of a stream into bytes, up to kImageFileMaxBytes in all.
+template <typename ReadMore>
+ReadResult ReadRest(std::vector<uint8_t>* bytes, ReadMore readMore) {
+    for (;;) {
+        const size_t have = bytes->size();
+        if (have >= kImageFileMaxBytes) return kReadOk;  // DecodeImage finds it truncated
+        bytes->resize(have + (size_t{1} << 20));
+        size_t got = 0;
+        const ReadResult result = readMore(bytes->data() + have, bytes->size() - have, &got);
+        bytes->resize(have + got);
+        if (result != kReadOk || got == 0) return result;
+    }
+}
+
+// Standard input, once.
+ReadResult ReadStandardInputPicture(std::vector<uint8_t>* bytes, char* words, size_t capacity) {
+    bytes->resize(static_cast<size_t>(kBsaveMaxFileBytes));
+    size_t got = 0;
+    ReadResult result = ReadStandardInput(bytes->data(), bytes->size(), &got, words, capacity);
+    bytes->resize(got);
+    if (NeedsTheRest(result, *bytes)) {
+        result = ReadRest(bytes, [&](uint8_t* at, size_t room, size_t* more) {
+            return ReadStandardInput(at, room, more, words, capacity);
+        });
+    }
+    return result;
+}
+
+// A regular file, and a PNG or BMP picture again, whole, as long as it is still the same file.
+ReadResult ReadPictureFile(const std::string& name, std::vector<uint8_t>* bytes,
+                           FileVersion* version, const FileVersion* expected, char* words,
+                           size_t capacity) {
+    bytes->resize(static_cast<size_t>(kBsaveMaxFileBytes));
+    size_t got = 0;
+    ReadResult result = ReadFileSafely(name.c_str(), bytes->data(), bytes->size(), &got, version,
+                                       expected, words, capacity);
+    bytes->resize(got);
+    if (NeedsTheRest(result, *bytes)) {
+        const FileVersion first = *version;
+        if (first.size > kImageFileMaxBytes) {
+            std::snprintf(words, capacity, "a picture file of more than 256 MiB");
+            return kReadFailed;
+        }
+        bytes->resize(static_cast<size_t>(first.size));
+        result = ReadFileSafely(name.c_str(), bytes->data(), bytes->size(), &got, version, &first,
+                                words, capacity);
+        bytes->resize(got);
+    }
+    return result;
+}
+
+// A pipe the shell set up, with its writer already there. *result stays as it is (the
+// regular-file read's refusal) when the name cannot be opened.
+ReadResult ReadShellPipe(const std::string& name, std::vector<uint8_t>* bytes, bool* readOnce,
+                         ReadResult result, char* words, size_t capacity) {
+    DescriptorPipe pipe;
+    if (!OpenDescriptorPipe(name.c_str(), &pipe)) return result;
+    *readOnce = true;
+    bytes->resize(static_cast<size_t>(kBsaveMaxFileBytes));
+    size_t got = 0;
+    result = ReadDescriptorPipe(&pipe, bytes->data(), bytes->size(), &got, words, capacity);
+    bytes->resize(got);
+    if (NeedsTheRest(result, *bytes)) {
+        result = ReadRest(bytes, [&](uint8_t* at, size_t room, size_t* more) {
+            return ReadDescriptorPipe(&pipe, at, room, more, words, capacity);
+        });
+    }
+    CloseDescriptorPipe(&pipe);
+    return result;
+}
+
+}  // namespace
+
+bool ReadableOnlyOnce(const std::string& name) {
+    return name == kStandardInputName || IsDescriptorName(name.c_str());
+}
+
+bool IsImage(const std::vector<uint8_t>& bytes) {
+    return SniffImageFormat(bytes.data(), bytes.size()) != kImageUnknown;
+}
+
+bool ReadPicture(const std::string& name, std::vector<uint8_t>* bytes, FileVersion* version,
+                 const FileVersion* expected, bool* readOnce, std::string* failure) {
+    char words[160] = "";
+    ReadResult result;
+    *readOnce = false;
+    FileVersion seen;
+    if (version == nullptr) version = &seen;
+    if (name == kStandardInputName) {
+        *readOnce = true;
+        result = ReadStandardInputPicture(bytes, words, sizeof words);
+    } else {
+        result = ReadPictureFile(name, bytes, version, expected, words, sizeof words);
+        if (result == kReadNotAFile && expected == nullptr && IsDescriptorName(name.c_str())) {
+            result = ReadShellPipe(name, bytes, readOnce, result, words, sizeof words);
+        }
+    }
+    if (result == kReadOk) return true;
+    *failure = ReadFailure(result, words);
+    return false;
+}
+
+bool LoadPictureBytes(const CommandLine& line, const std::string& name,
+                      const std::vector<uint8_t>& bytes, Picture* picture, std::string* failure) {
+    const ImageFormat format = SniffImageFormat(bytes.data(), bytes.size());
+    if (format == kImageUnknown) {
+        LoadProblem problem;
+        const LoadResult loaded = LoadScreenFileBytes(name.c_str(), bytes.data(), bytes.size(), picture, &problem);
+        if (loaded == kLoadOk) return true;
+        *failure = LoadResultMessage(loaded);
+        if (problem.reason[0] != '\0') *failure += std::string(" (") + problem.reason + ")";
+        return false;
+    }
+    const char* kind = format == kImagePng ? "a PNG picture" : "a BMP picture";
+    if (line.importMode < 0) {
+        *failure = std::string(kind) + ": add --import M (5, 6, 7, 8, 10 or 12) to import it into SCREEN M";
+        return false;
+    }
+    RgbImage image;
+    if (!DecodeImage(bytes.data(), bytes.size(), &image, failure)) return false;
+    const ScreenMode mode = static_cast<ScreenMode>(line.importMode);
+    *picture = ImportedPicture(ImportImage(image.rgb.data(), image.width, image.height, mode, line.import), mode);
+    return true;
+}
+
+std::string LoadWarning(const Picture& picture) {
+    if (picture.missingBytes > 0) {
+        return "the file is " + std::to_string(picture.missingBytes) +
+               " bytes shorter than its header says; they are shown as zero";
+    }
+    if (picture.dataSize == 0) return "the picture holds no bytes; it is shown empty";
+    return "";
+}
+
+bool LoadPaletteFile(const std::string& file, Picture* picture, std::string* failure) {
+    // Read without blocking: a FIFO or a device is refused, not waited on.
+    uint8_t buffer[kPaletteFileMaxBytes];
+    size_t got = 0;
+    char reason[128] = "";
+    if (ReadFileSafely(file.c_str(), buffer, sizeof buffer, &got, nullptr, nullptr, reason,
+                       sizeof reason) != kReadOk) {
+        *failure = std::string("cannot open the palette file: ") + reason;
+        return false;
+    }
+    if (!LoadPaletteBytes(picture, buffer, got)) {
+        *failure = "not a palette file (shorter than one 32-byte palette)";
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> PaletteFilesRead(const CommandLine& line, const std::string& name,
+                                          bool bsave) {
+    std::vector<std::string> files;
+    const int32_t extension = ExtensionOffset(name.c_str());
+    const ModeByName mode = DetectScreenMode(name.c_str() + extension, 0);
+    if (bsave && mode.companionExtension != nullptr && name != kStandardInputName) {
+        std::string companion = name.substr(0, static_cast<size_t>(extension)) + mode.companionExtension;
+        FileIdentity identity;
+        if (!GetFileIdentity(companion.c_str(), &identity) || !identity.exists) {
+            std::vector<char> resolved(companion.begin(), companion.end());
+            resolved.push_back('\0');
+            if (ResolvePathIgnoringCase(resolved.data())) companion = resolved.data();
+        }
+        files.push_back(companion);
+    }
+    for (const Step& step : line.steps) {
+        if (step.kind == kStepPaletteFile) files.push_back(step.text);
+    }
+    return files;
+}
