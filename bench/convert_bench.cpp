@@ -36,7 +36,7 @@ void BM_ConvertScreenMode(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         std::memcpy(AllocateVram(&picture, 0x10000), source.data(), source.size());
-        picture.screenMode = code.source;
+        picture.screenMode = static_cast<ScreenMode>(code.source);
         picture.paletteIndex = kPaletteInternal;
         state.ResumeTiming();
         ConvertScreenMode(&picture, code.code);

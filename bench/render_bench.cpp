@@ -25,7 +25,7 @@ Picture MakePicture(int32_t mode) {
         seed = seed * 1103515245u + 12345u;
         picture.data[i] = static_cast<uint8_t>(seed >> 16);
     }
-    picture.screenMode = mode;
+    picture.screenMode = static_cast<ScreenMode>(mode);
     picture.paletteIndex = kPaletteInternal;
     return picture;
 }

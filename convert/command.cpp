@@ -11,7 +11,7 @@ constexpr uint32_t Offer(ScreenMode target, Conversion code) {
 
 }  // namespace
 
-uint32_t ConversionTableForMode(int32_t mode) {
+uint32_t ConversionTableForMode(ScreenMode mode) {
     switch (mode) {
         case kScreen5:  // GRAPHIC4
             return Offer(kScreen6, kConvert5To6) | Offer(kScreen7, kConvert5To7) |
@@ -26,11 +26,13 @@ uint32_t ConversionTableForMode(int32_t mode) {
         case kScreen10:  // both YJK modes: to SCREEN 10; SCREEN 12 is never a target
         case kScreen12:
             return Offer(kScreen10, kConvertYjkTo10);
+        case kScreenModeCount:
+            break;
     }
     return 0;
 }
 
-int32_t ConversionCode(int32_t from, int32_t to) {
+int32_t ConversionCode(ScreenMode from, int32_t to) {
     if (to < 0 || to >= kScreenModeCount) return 0;
     return static_cast<int32_t>((ConversionTableForMode(from) >> (4 * to)) & 15);
 }
@@ -40,7 +42,7 @@ bool ConvertToMode(Picture* picture, int32_t target) {
     const int32_t code = ConversionCode(picture->screenMode, target);
     if (code == kConvertNone) return false;
     ConvertScreenMode(picture, code);
-    picture->screenMode = target;
+    picture->screenMode = static_cast<ScreenMode>(target);
     ApplyPaletteFallback(picture);
     return true;
 }

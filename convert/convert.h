@@ -31,10 +31,10 @@ enum Conversion : int32_t {
 
 // The conversion codes offered from a mode, one 4-bit code per target mode index t in bits
 // 4t..4t+3 (0 = not offered).
-uint32_t ConversionTableForMode(int32_t mode);
+uint32_t ConversionTableForMode(ScreenMode mode);
 
 // The conversion code from mode `from` to mode `to` (indices 0..5), 0 when not offered.
-int32_t ConversionCode(int32_t from, int32_t to);
+int32_t ConversionCode(ScreenMode from, int32_t to);
 
 // Runs conversion code 1..11 (a Conversion) on the picture. Precondition: the picture's mode is the code's
 // source. Does not set the final screenMode.

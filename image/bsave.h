@@ -26,8 +26,6 @@
 #include "platform/platform.h"
 
 constexpr int32_t kBsaveHeaderBytes = 7;
-constexpr uint8_t kBsavePlain = 0xFE;
-constexpr uint8_t kBsaveCompressed = 0xFD;
 // Largest file prefix that loading can use: the header and a 64 KiB plain body.
 constexpr int32_t kBsaveMaxFileBytes = kBsaveHeaderBytes + 0x10000;
 

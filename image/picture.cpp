@@ -20,7 +20,7 @@ constexpr ScreenModeInfo kScreenModes[kScreenModeCount] = {
 // extensions above are among them, so a saved picture opens in the mode it was saved in.
 struct NameRule {
     char pattern[4];
-    int32_t screenMode;
+    ScreenMode screenMode;
     char companionExtension[4];  // the palette file a paint program writes beside it, or ""
 };
 
@@ -123,7 +123,7 @@ bool SelectPaletteSlot(Picture* picture, int32_t slot) {
 
 bool SelectScreenMode(Picture* picture, int32_t mode) {
     if (mode < 0 || mode >= kScreenModeCount) return false;
-    picture->screenMode = mode;
+    picture->screenMode = static_cast<ScreenMode>(mode);
     // The internal palette moves with the mode's table address.
     ApplyPaletteFallback(picture);
     return true;

@@ -65,6 +65,8 @@ constexpr int32_t kVramSpace = 0x10000;         // 64 KiB: what a 16-bit BSAVE a
 const ScreenModeInfo& ScreenModeOf(int32_t mode);
 
 // The 7-byte header of a BSAVE file (image/bsave.h describes it); type 0 for an empty file.
+constexpr uint8_t kBsavePlain = 0xFE;
+constexpr uint8_t kBsaveCompressed = 0xFD;
 struct BsaveHeader {
     uint8_t type;
     uint16_t startAddress;
@@ -76,7 +78,7 @@ struct Picture {
     std::vector<uint8_t> data;  // the VRAM bytes; data.size() is the capacity (rule above)
     int32_t dataSize = 0;       // bytes the picture defines, counted from address 0
     int32_t imageSize = 0;      // dataSize capped at 0xD400 (always 0xD400 after a compressed load)
-    int32_t screenMode = kScreen5;             // ScreenMode, 0..5
+    ScreenMode screenMode = kScreen5;
     int32_t paletteIndex = kPaletteStandard;   // selected slot, 0..9
     MsxPalette filePalettes[kMaxFilePalettes] = {};
     int32_t filePaletteCount = 0;              // whole palettes of the last palette file, 0..8
@@ -127,7 +129,7 @@ PaletteFileResult OpenPaletteFile(Picture* picture, const char* path);
 // of the companion palette file ("pl5", "pl7"; nullptr for the others). With no extension
 // that names a mode, the mode follows from dataSize.
 struct ModeByName {
-    int32_t screenMode;
+    ScreenMode screenMode;
     const char* companionExtension;
 };
 ModeByName DetectScreenMode(const char* extension, int32_t dataSize);

@@ -312,6 +312,6 @@ Picture ImportedPicture(const std::vector<uint8_t>& vram, ScreenMode mode) {
     if (!vram.empty()) std::memcpy(data, vram.data(), vram.size());
     picture.screenMode = mode;
     picture.paletteIndex = PaletteTablePresent(picture) ? kPaletteInternal : kPaletteStandard;
-    picture.loadedHeader = BsaveHeader{0xFE, 0, static_cast<uint16_t>(vram.size() - 1), 0};
+    picture.loadedHeader = BsaveHeader{kBsavePlain, 0, static_cast<uint16_t>(vram.size() - 1), 0};
     return picture;
 }

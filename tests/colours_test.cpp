@@ -17,7 +17,7 @@ namespace {
 Picture MakePicture(int32_t mode) {
     Picture picture;
     AllocateVram(&picture, 0x10000);
-    picture.screenMode = mode;
+    picture.screenMode = static_cast<ScreenMode>(mode);
     picture.paletteIndex = kPaletteInternal;
     uint8_t* table = picture.data.data() + PaletteTableAddress(mode);
     for (int n = 0; n < 16; ++n) {

@@ -21,7 +21,7 @@ namespace {
 uint8_t* MakePicture(Picture* picture, int32_t mode, int32_t dataSize) {
     *picture = Picture{};
     uint8_t* data = AllocateVram(picture, dataSize);
-    picture->screenMode = mode;
+    picture->screenMode = static_cast<ScreenMode>(mode);
     picture->paletteIndex = kPaletteStandard;
     return data;
 }
@@ -413,7 +413,7 @@ TEST(ConvertToMode, EverySourceAndTarget) {
         for (int32_t target = 0; target < kScreenModeCount; ++target) {
             SCOPED_TRACE(std::string(ScreenModeOf(source).name) + " to " + ScreenModeOf(target).name);
             int32_t code = kOffered[source][target];
-            EXPECT_EQ(ConversionCode(source, target), code);
+            EXPECT_EQ(ConversionCode(static_cast<ScreenMode>(source), target), code);
             // What the code does on its own, for comparison.
             Picture alone;
             if (code != 0) {

@@ -84,7 +84,7 @@ TEST(PaletteTable, PresentOnlyWhenTheDataReachesItsEnd) {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << " size " << c.dataSize);
         Picture picture;
         AllocateVram(&picture, c.dataSize);
-        picture.screenMode = c.mode;
+        picture.screenMode = static_cast<ScreenMode>(c.mode);
         EXPECT_EQ(PaletteTablePresent(picture), c.present);
     }
 }

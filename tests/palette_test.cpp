@@ -147,7 +147,7 @@ TEST(GetPaletteSlot, InternalSlotIsAViewIntoVramAtTheModesAddress) {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << " size " << c.dataSize);
         Picture picture;
         AllocateVram(&picture, c.dataSize);
-        picture.screenMode = c.mode;
+        picture.screenMode = static_cast<ScreenMode>(c.mode);
         const MsxPalette* p = GetPaletteSlot(picture, kPaletteInternal);
         if (c.address < 0) {
             EXPECT_EQ(p, nullptr);

@@ -141,7 +141,7 @@ Picture MakeNoisePicture(int32_t mode, uint32_t seed) {
         seed = seed * 1103515245u + 12345u;
         picture.data[static_cast<size_t>(i)] = static_cast<uint8_t>(seed >> 16);
     }
-    picture.screenMode = mode;
+    picture.screenMode = static_cast<ScreenMode>(mode);
     picture.paletteIndex = kPaletteInternal;
     return picture;
 }

@@ -21,7 +21,7 @@ Picture MakePicture(int32_t mode, int32_t size, uint8_t fill = 0) {
     Picture picture;
     AllocateVram(&picture, size);
     std::fill(picture.data.begin(), picture.data.end(), fill);
-    picture.screenMode = mode;
+    picture.screenMode = static_cast<ScreenMode>(mode);
     picture.paletteIndex = kPaletteStandard;
     return picture;
 }
@@ -73,7 +73,7 @@ TEST(BuildDisplayBitmap, HeadersOfEveryMode) {
         EXPECT_EQ(bitmap.FileSize(), c.fileSize);
         EXPECT_EQ(bitmap.PixelOffset(), c.offBits);
         EXPECT_EQ(bitmap.Width(), static_cast<int32_t>(c.width));
-        EXPECT_EQ(ConversionTableForMode(c.mode), c.conversions);
+        EXPECT_EQ(ConversionTableForMode(static_cast<ScreenMode>(c.mode)), c.conversions);
         // The views of the buffer: the BMP file image, the packed DIB and the file's header.
         EXPECT_EQ(bitmap.FileImage(), b + 2);
         EXPECT_EQ(bitmap.PackedDib(), b + 16);

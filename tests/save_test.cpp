@@ -60,7 +60,7 @@ TEST(BuildBsaveImage, SizesAndLayoutPerMode) {
             // Every byte the buffer holds is non-zero, even past dataSize: only min(dataSize, L)
             // rounded up to 4 may reach the file.
             for (int32_t a = 0; a < static_cast<int32_t>(picture.data.size()); ++a) data[a] = static_cast<uint8_t>(a % 251 + 1);
-            picture.screenMode = c.mode;
+            picture.screenMode = static_cast<ScreenMode>(c.mode);
             picture.paletteIndex = kPaletteStandard;
             Bytes file = SaveImage(picture);
             const int32_t L = c.fileSize - 39;
@@ -125,7 +125,7 @@ TEST(BuildBsaveImage, LoadThenSaveWithTheInternalPaletteReturnsTheBytes) {
         original[6] = 0x12;
         Picture picture;
         ASSERT_EQ(LoadBsaveBytes(original.data(), original.size(), &picture), kLoadOk);
-        picture.screenMode = c.mode;
+        picture.screenMode = static_cast<ScreenMode>(c.mode);
         picture.paletteIndex = kPaletteInternal;
         Bytes saved = SaveImage(picture);
         original[5] = original[6] = 0;
@@ -263,7 +263,7 @@ TEST(SaveScreenFileTo, RealPicturesConvertedSavedAndLoadedBack) {
             Picture picture;
             if (LoadScreenFileNamed(path.c_str(), &picture) != kLoadOk) break;  // e.g. a palette file
             int32_t source = picture.screenMode;
-            if (ConversionCode(source, target) == 0) continue;
+            if (ConversionCode(static_cast<ScreenMode>(source), target) == 0) continue;
             SCOPED_TRACE(name + " to " + ScreenModeOf(target).name);
             ASSERT_TRUE(ConvertToMode(&picture, target));
             Bytes expected(static_cast<size_t>(BsaveFileSize(target)));

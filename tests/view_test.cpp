@@ -64,7 +64,7 @@ void SetPixel(Picture* picture, int32_t mode, int x, int y, bool ink) {
 Picture MakeGlyphPicture(const ModeCase& c) {
     Picture picture;
     AllocateVram(&picture, 0xD400);
-    picture.screenMode = c.mode;
+    picture.screenMode = static_cast<ScreenMode>(c.mode);
     picture.paletteIndex = kPaletteStandard;
     for (int y = 0; y < 212; ++y) {
         for (int x = 0; x < c.width; ++x) SetPixel(&picture, c.mode, x, y, Ink(x, y));

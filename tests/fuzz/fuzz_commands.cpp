@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (LoadBsaveBytes(data + p, n, &picture) != kLoadOk) return 0;
     p += n;
     picture.paletteIndex = kPaletteInternal;
-    picture.screenMode = data[0] % kScreenModeCount;
+    picture.screenMode = static_cast<ScreenMode>(data[0] % kScreenModeCount);
     ApplyPaletteFallback(&picture);
     DisplayBitmap bitmap = BuildDisplayBitmap(picture);
     CheckDisplayInvariants(picture, bitmap);
@@ -44,10 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             case 3: {  // Ctrl+F5..F12: convert (does nothing when not offered)
                 int32_t target = (command >> 3) % kScreenModeCount;
-                int32_t before = picture.screenMode;
+                const ScreenMode before = picture.screenMode;
                 bool offered = ConversionCode(before, target) != 0;
                 FUZZ_CHECK(ConvertToMode(&picture, target) == offered);
-                FUZZ_CHECK(picture.screenMode == (offered ? target : before));
+                FUZZ_CHECK(picture.screenMode == (offered ? target : static_cast<int32_t>(before)));
                 break;
             }
             case 4: {  // Ctrl+S: the save image
