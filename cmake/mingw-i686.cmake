@@ -12,3 +12,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 # Tests run under Wine; the wrapper keeps its prefix inside the build tree and its chatter quiet.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
+# Floating point in SSE registers, as on x86-64: the x87 unit keeps 80-bit intermediates whose
+# rounding depends on where the compiler spills them, so the same import gave different YJK
+# pixels from one build to the next. Every Windows version since 8 requires SSE2.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
