@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/checksum.h"
 #include "codec/deflate.h"
 
 #ifndef _WIN32
