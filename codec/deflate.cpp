@@ -22,7 +22,7 @@
 #error "codec/deflate.cpp assumes a little-endian processor"
 #endif
 
-namespace deflate {
+namespace deflate_format {
 namespace {
 
 // Sequences (literals and matches) a block collects before its codes are built.
@@ -565,8 +565,8 @@ void Compress(const uint8_t* data, size_t size, size_t rowBytes, std::vector<uin
 }
 
 }  // namespace
-}  // namespace deflate
+}  // namespace deflate_format
 
 void DeflateZlib(const uint8_t* data, size_t size, size_t rowBytes, std::vector<uint8_t>* out) {
-    deflate::Compress(data, size, rowBytes, out);
+    deflate_format::Compress(data, size, rowBytes, out);
 }

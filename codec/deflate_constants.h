@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace deflate {
+namespace deflate_format {
 
 // ---- Alphabets ----
 
@@ -105,4 +105,4 @@ constexpr uint8_t kZlibFlg = 0x5E;
 constexpr size_t kZlibHeaderBytes = 2;
 constexpr size_t kZlibTrailerBytes = 4;  // Adler-32 of the data, big-endian
 
-}  // namespace deflate
+}  // namespace deflate_format
