@@ -12,8 +12,3 @@
 // Compresses size bytes at data as one zlib stream, appended to *out. rowBytes, when nonzero,
 // is the distance from a byte to the same byte one row up (a PNG row with its filter byte).
 void DeflateZlib(const uint8_t* data, size_t size, size_t rowBytes, std::vector<uint8_t>* out);
-
-// The checksums of zlib streams and PNG chunks, over size bytes at data, continuing from
-// value (1 starts an Adler-32, 0 a CRC-32).
-uint32_t Adler32(uint32_t value, const uint8_t* data, size_t size);
-uint32_t Crc32(uint32_t value, const uint8_t* data, size_t size);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "codec/checksum.h"
 #include "codec/deflate.h"
 #include "codec/endian.h"
 #include "codec/image.h"

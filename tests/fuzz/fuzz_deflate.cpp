@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "codec/checksum.h"
 #include "codec/deflate.h"
 #include "tests/fuzz/fuzz_support.h"
 
