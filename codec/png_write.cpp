@@ -1,6 +1,6 @@
 // PNG encoding, the same on every platform: the chunks written here, the image data compressed
 // by our own deflate encoder (codec/deflate.h). Palette and RGB rows are stored unfiltered:
-// the figures in the README show that no row filter pays for MSX pictures.
+// the figures in docs/PERFORMANCE.md show that no row filter pays for MSX pictures.
 #include <cstddef>
 #include <cstring>
 #include <memory>
