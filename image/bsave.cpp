@@ -137,6 +137,17 @@ int32_t BsaveFileSize(int32_t mode) {
     return PaletteTableAddress(mode) + kPaletteTableBytes + kBsaveHeaderBytes;
 }
 
+PaletteFileBody FindPaletteFileBody(const uint8_t* bytes, size_t size) {
+    const PaletteFileBody whole{0, size};
+    if (size < static_cast<size_t>(kBsaveHeaderBytes) || bytes[0] != kBsavePlain) return whole;
+    const BsaveHeader header = ParseBsaveHeader(bytes);
+    if (header.endAddress < header.startAddress) return whole;
+    const size_t range = static_cast<size_t>(header.endAddress - header.startAddress) + 1;
+    if (range % kPaletteBytes != 0) return whole;
+    const size_t held = size - kBsaveHeaderBytes;
+    return PaletteFileBody{static_cast<size_t>(kBsaveHeaderBytes), held < range ? held : range};
+}
+
 int32_t BuildBsaveImage(const Picture& picture, uint8_t* out) {
     const int32_t table = PaletteTableAddress(picture.screenMode);
     const int32_t total = table + kPaletteTableBytes + kBsaveHeaderBytes;

@@ -73,6 +73,16 @@ LoadResult LoadScreenFileNamed(const char* name, Picture* picture, LoadProblem* 
 LoadResult LoadScreenFileBytes(const char* name, const uint8_t* bytes, size_t size, Picture* picture,
                                LoadProblem* problem = nullptr);
 
+// The palettes' part of a palette file: after the header of a plain BSAVE file whose range is a
+// whole number of palettes (BASIC's BSAVE "X.PL5",&H7680,&H769F,S of the palette table), the
+// bytes of that range that the file holds; otherwise the whole file (the headerless files of
+// paint programs).
+struct PaletteFileBody {
+    size_t offset;
+    size_t size;
+};
+PaletteFileBody FindPaletteFileBody(const uint8_t* bytes, size_t size);
+
 // Size of the plain BSAVE file that saving writes in a mode: palette-table address + 39
 // (30375 for SCREEN 5 and 6, 64167 for the others).
 int32_t BsaveFileSize(int32_t mode);

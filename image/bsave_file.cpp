@@ -25,13 +25,16 @@ void LoadCompanionPalette(Picture* picture, const char* name, int32_t extension,
     if (ResolvePathIgnoringCase(resolved.data())) OpenPaletteFile(picture, resolved.data());
 }
 
-// A palette table of sixteen zero words is one the paint program never stored: on the machine
-// such a picture shows in whatever palette is current, not in sixteen blacks.
+// A palette table of sixteen equal words cannot show a picture: every colour code looks the same.
+// Sixteen zeros are a table the paint program never stored, and sixteen copies of one word
+// (32 bytes of 0x33, say) the table of a sprite sheet whose colours a program sets at run time.
+// On the machine such a picture shows in whatever palette is current, so it opens in the
+// standard one; the table stays selectable.
 bool InternalPaletteIsBlank(const Picture& picture) {
     const MsxPalette* table = GetPaletteSlot(picture, kPaletteInternal);
     if (table == nullptr) return false;
-    for (int32_t n = 0; n < 16; ++n) {
-        if (PaletteWord(table->bytes, n) != 0) return false;
+    for (int32_t n = 1; n < 16; ++n) {
+        if (PaletteWord(table->bytes, n) != PaletteWord(table->bytes, 0)) return false;
     }
     return true;
 }

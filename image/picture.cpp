@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "image/bsave.h"
 #include "platform/platform.h"
 
 namespace {
@@ -130,6 +131,9 @@ bool SelectScreenMode(Picture* picture, int32_t mode) {
 }
 
 bool LoadPaletteBytes(Picture* picture, const uint8_t* bytes, size_t size) {
+    const PaletteFileBody body = FindPaletteFileBody(bytes, size);
+    bytes += body.offset;
+    size = body.size;
     // A 0- or 1-byte file would otherwise throw away the palettes loaded before and leave
     // nothing to select.
     if (size < static_cast<size_t>(kPaletteBytes)) return false;
@@ -139,7 +143,7 @@ bool LoadPaletteBytes(Picture* picture, const uint8_t* bytes, size_t size) {
 }
 
 PaletteFileResult OpenPaletteFile(Picture* picture, const char* path) {
-    uint8_t buffer[kPaletteFileMaxBytes];
+    uint8_t buffer[kPaletteFileReadBytes];
     size_t got = 0;
     if (ReadFilePrefix(path, buffer, sizeof buffer, &got) != kReadOk) return kPaletteFileCannotOpen;
     return LoadPaletteBytes(picture, buffer, got) ? kPaletteFileLoaded : kPaletteFileTooShort;

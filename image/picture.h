@@ -112,8 +112,9 @@ bool SelectPaletteSlot(Picture* picture, int32_t slot);
 // nothing) for an index outside 0..5. The caller rebuilds the display.
 bool SelectScreenMode(Picture* picture, int32_t mode);
 
-// Takes the palettes of a palette file's bytes and selects slot 2. Bytes shorter than one
-// palette (32) are no palette file: false, and nothing changes.
+// Takes the palettes of a palette file's bytes (after its BSAVE header, where it has one: see
+// FindPaletteFileBody) and selects slot 2. Bytes shorter than one palette (32) are no palette
+// file: false, and nothing changes. A reader passes at most kPaletteFileReadBytes.
 bool LoadPaletteBytes(Picture* picture, const uint8_t* bytes, size_t size);
 
 enum PaletteFileResult : int32_t {

@@ -2,6 +2,7 @@
 // palette file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -264,8 +265,17 @@ TEST_F(LoadScreenFileTest, AFolderIsRefused) {
     EXPECT_EQ(LoadScreenFileNamed(dir.c_str(), &picture), kLoadCannotOpen);
 }
 
+// body with sixteen different palette words in the table at `table` (0x0000 to 0x0774).
+Bytes WithPaletteRamp(Bytes body, size_t table) {
+    for (size_t n = 0; n < 16; ++n) {
+        body[table + 2 * n] = static_cast<uint8_t>(n & 7);
+        body[table + 2 * n + 1] = static_cast<uint8_t>((n >> 1) & 7);
+    }
+    return body;
+}
+
 TEST_F(LoadScreenFileTest, FiveByteFileIsNotBsaveAndChangesNothing) {
-    WriteBytes(Path("good.sc7"), PlainBsave(0, 0xFA9F, Bytes(64160, 0x21)));
+    WriteBytes(Path("good.sc7"), PlainBsave(0, 0xFA9F, WithPaletteRamp(Bytes(64160, 0x21), 0xFA80)));
     ASSERT_EQ(LoadScreenFileNamed(Path("good.sc7").c_str(), &picture), kLoadOk);
     WriteBytes(Path("five.sc5"), {0xFE, 0, 0, 0, 0});
     EXPECT_EQ(LoadScreenFileNamed(Path("five.sc5").c_str(), &picture), kLoadNotBsave);
@@ -319,7 +329,7 @@ TEST_F(LoadScreenFileTest, EmptyArgumentGivesNoName) {
 TEST_F(LoadScreenFileTest, SuccessResetsThePaletteState) {
     picture.filePaletteCount = 5;
     picture.paletteIndex = 7;
-    Bytes mona = PlainBsave(0, 0x769F, Bytes(30368, 0x11));
+    Bytes mona = PlainBsave(0, 0x769F, WithPaletteRamp(Bytes(30368, 0x11), 0x7680));
     WriteBytes(Path("a.sc5"), mona);
     ASSERT_EQ(LoadScreenFileNamed(Path("a.sc5").c_str(), &picture), kLoadOk);
     EXPECT_EQ(picture.dataSize, 30368);
@@ -399,12 +409,14 @@ Bytes CompressedRuns(int runs) {
 }
 
 // Pictures that reach their palette table (30464 bytes past 0x76A0, 64256 past 0xFAA0), so that
-// the internal slot is there to keep.
+// the internal slot is there to keep. Their tables are sixteen words 0x0111, which show no
+// picture: they open in the standard palette, the table still selectable.
 TEST_F(LoadScreenFileTest, Sr5WithoutPaletteFileKeepsTheInternalSlot) {
     WriteBytes(Path("lone.sr5"), CompressedRuns(119));
     WriteBytes(Path("lone.pl7"), ThreePalettes());  // the wrong companion
     ASSERT_EQ(LoadScreenFileNamed(Path("lone.sr5").c_str(), &picture), kLoadOk);
-    EXPECT_EQ(picture.paletteIndex, kPaletteInternal);
+    EXPECT_EQ(picture.paletteIndex, kPaletteStandard);
+    EXPECT_NE(GetPaletteSlot(picture, kPaletteInternal), nullptr);
     EXPECT_EQ(picture.filePaletteCount, 0);
 }
 
@@ -415,35 +427,52 @@ TEST_F(LoadScreenFileTest, Sr8AndSrsBringNoPaletteFile) {
         WriteBytes(Path("e.pl5"), ThreePalettes());
         WriteBytes(Path("e.pl8"), ThreePalettes());
         ASSERT_EQ(LoadScreenFileNamed(Path(name).c_str(), &loaded), kLoadOk);
-        EXPECT_EQ(loaded.paletteIndex, kPaletteInternal) << name;
+        EXPECT_EQ(loaded.paletteIndex, kPaletteStandard) << name;
+        EXPECT_NE(GetPaletteSlot(loaded, kPaletteInternal), nullptr) << name;
         EXPECT_EQ(loaded.filePaletteCount, 0) << name;
         EXPECT_EQ(loaded.screenMode, std::string(name) == "e.sr8" ? kScreen8 : kScreen12);
     }
 }
 
-}  // namespace
-
-// Bytes already read (standard input, a pipe) load as the file of that name would: the name's
-// extension picks the mode and brings the companion palette file. "-" has no extension: the
-// mode follows from the size (more than 32768 bytes: SCREEN 7) and no palette file is read.
-TEST_F(LoadScreenFileTest, BytesLoadAsTheNamedFileWould) {
-    const Bytes bytes = CompressedRuns(251);  // 64256 bytes
-    WriteBytes(Path("pic.sr5"), bytes);
-    WriteBytes(Path("pic.pl5"), ThreePalettes());
-    Picture fromFile;
-    Picture fromBytes;
-    ASSERT_EQ(LoadScreenFileNamed(Path("pic.sr5").c_str(), &fromFile), kLoadOk);
-    ASSERT_EQ(LoadScreenFileBytes(Path("pic.sr5").c_str(), bytes.data(), bytes.size(), &fromBytes), kLoadOk);
-    EXPECT_EQ(fromBytes.data, fromFile.data);
-    EXPECT_EQ(fromBytes.screenMode, kScreen5);
-    EXPECT_EQ(fromBytes.filePaletteCount, 3);
-    EXPECT_EQ(fromBytes.paletteIndex, fromFile.paletteIndex);
-    Picture fromInput;
-    ASSERT_EQ(LoadScreenFileBytes("-", bytes.data(), bytes.size(), &fromInput), kLoadOk);
-    EXPECT_EQ(fromInput.data, fromFile.data);
-    EXPECT_EQ(fromInput.screenMode, kScreen7);
-    EXPECT_EQ(fromInput.filePaletteCount, 0);
-    Picture untouched;
-    EXPECT_EQ(LoadScreenFileBytes("x.sc5", bytes.data(), 5, &untouched), kLoadNotBsave);
-    EXPECT_EQ(untouched.dataSize, 0);
+// A stored palette table whose sixteen words are all equal shows every colour code alike: the
+// picture opens in the standard palette and the table stays selectable. Words compare as the
+// V9938 reads them (0x0777 of each), and it takes one differing word to keep the table.
+TEST_F(LoadScreenFileTest, PaletteTablesThatCannotShowAPicture) {
+    const struct {
+        const char* name;
+        Bytes table;  // 32 bytes
+        bool opensInTable;
+    } kCases[] = {
+        {"sixteen zero words", Bytes(32, 0x00), false},
+        {"32 bytes of 0x33", Bytes(32, 0x33), false},
+        {"32 bytes of 0x77", Bytes(32, 0x77), false},
+        {"equal once unused bits are masked",
+         {0x33, 0x03, 0xB3, 0xF3, 0x33, 0x0B, 0xBB, 0x83, 0x33, 0x03, 0x33, 0x03, 0x33, 0x03,
+          0x33, 0x03, 0x33, 0x03, 0x33, 0x03, 0x33, 0x03, 0x33, 0x03, 0x33, 0x03, 0x33, 0x03,
+          0x33, 0x03, 0x33, 0x03},
+         false},
+        {"the last word differs", [] { Bytes t(32, 0x33); t[31] = 0x04; return t; }(), true},
+        {"the first word differs", [] { Bytes t(32, 0x11); t[0] = 0x10; return t; }(), true},
+        {"the power-on palette",
+         Bytes(kStandardPalette.bytes, kStandardPalette.bytes + 32), true},
+    };
+    const struct {
+        const char* file;
+        size_t table;
+    } kFiles[] = {{"t.sc5", 0x7680}, {"t.sc8", 0xFA80}};
+    for (const auto& f : kFiles) {
+        for (const auto& c : kCases) {
+            SCOPED_TRACE(std::string(f.file) + ": " + c.name);
+            Bytes body(f.table + 32, 0x5A);
+            std::copy(c.table.begin(), c.table.end(), body.begin() + static_cast<long>(f.table));
+            WriteBytes(Path(f.file), PlainBsave(0, static_cast<uint16_t>(body.size() - 1), body));
+            Picture loaded;
+            ASSERT_EQ(LoadScreenFileNamed(Path(f.file).c_str(), &loaded), kLoadOk);
+            EXPECT_EQ(loaded.paletteIndex, c.opensInTable ? kPaletteInternal : kPaletteStandard);
+            EXPECT_TRUE(SelectPaletteSlot(&loaded, kPaletteInternal));
+            EXPECT_EQ(0, std::memcmp(CurrentPalette(loaded).bytes, c.table.data(), 32));
+        }
+    }
 }
+
+}  // namespace

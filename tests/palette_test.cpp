@@ -84,6 +84,53 @@ TEST(OpenPaletteFile, CountsWholePalettesUpToEight) {
     }
 }
 
+// BASIC's BSAVE "X.PL5",&H7680,&H769F,S saves the palette table with the 7-byte header in front:
+// a plain header whose range is 32 * n bytes is skipped, and the range bounds the palettes. Any
+// other header-like start is read as palette bytes, as a headerless file always was.
+TEST(OpenPaletteFile, BsaveHeaderBeforeThePalettes) {
+    const struct {
+        const char* name;
+        uint8_t type;
+        uint16_t start, end;
+        size_t body;         // bytes after the 7 header bytes, value 0x10 + i % 0x60
+        PaletteFileResult result;
+        int32_t count;
+        bool skipped;        // palettes start after the header
+    } kCases[] = {
+        {"one palette table", 0xFE, 0x7680, 0x769F, 32, kPaletteFileLoaded, 1, true},
+        {"two palettes", 0xFE, 0x7680, 0x76BF, 64, kPaletteFileLoaded, 2, true},
+        {"eight palettes from 0", 0xFE, 0x0000, 0x00FF, 256, kPaletteFileLoaded, 8, true},
+        {"bytes past the range", 0xFE, 0x7680, 0x769F, 64, kPaletteFileLoaded, 1, true},
+        {"shorter than the range", 0xFE, 0x7680, 0x76DF, 40, kPaletteFileLoaded, 1, true},
+        {"range of 33 bytes", 0xFE, 0x7680, 0x76A0, 33, kPaletteFileLoaded, 1, false},
+        {"end before start", 0xFE, 0x769F, 0x7680, 32, kPaletteFileLoaded, 1, false},
+        {"compressed type", 0xFD, 0x7680, 0x769F, 32, kPaletteFileLoaded, 1, false},
+        {"header and 20 bytes", 0xFE, 0x7680, 0x769F, 20, kPaletteFileTooShort, 0, true},
+    };
+    std::string dir = ScratchDir("bsave-palettes");
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Bytes file = {c.type, static_cast<uint8_t>(c.start), static_cast<uint8_t>(c.start >> 8),
+                      static_cast<uint8_t>(c.end), static_cast<uint8_t>(c.end >> 8), 0, 0};
+        for (size_t i = 0; i < c.body; ++i) file.push_back(static_cast<uint8_t>(0x10 + i % 0x60));
+        const std::string path = dir + "/p.pl5";
+        WriteBytes(path, file);
+        Picture picture;
+        AllocateVram(&picture, 0);
+        picture.filePalettes[0].bytes[0] = 0x42;
+        ASSERT_EQ(OpenPaletteFile(&picture, path.c_str()), c.result);
+        EXPECT_EQ(picture.filePaletteCount, c.count);
+        if (c.count == 0) {
+            EXPECT_EQ(picture.filePalettes[0].bytes[0], 0x42);  // nothing changed
+            continue;
+        }
+        const size_t from = c.skipped ? 7 : 0;
+        const size_t last = 32 * static_cast<size_t>(c.count) - 1;
+        EXPECT_EQ(picture.filePalettes[0].bytes[0], file[from]);
+        EXPECT_EQ(picture.filePalettes[c.count - 1].bytes[31], file[from + last]);
+    }
+}
+
 // A file shorter than one palette is no palette file: the palettes loaded before and the
 // selection stay.
 TEST(OpenPaletteFile, ShortFileChangesNothing) {
