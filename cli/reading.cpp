@@ -177,7 +177,7 @@ std::string LoadWarning(const Picture& picture) {
 
 bool LoadPaletteFile(const std::string& file, Picture* picture, std::string* failure) {
     // Read without blocking: a FIFO or a device is refused, not waited on.
-    uint8_t buffer[kPaletteFileMaxBytes];
+    uint8_t buffer[kPaletteFileReadBytes];
     size_t got = 0;
     char reason[128] = "";
     if (ReadFileSafely(file.c_str(), buffer, sizeof buffer, &got, nullptr, nullptr, reason,

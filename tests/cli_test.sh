@@ -64,6 +64,28 @@ check "5-byte file: message names the file" "vramoria-convert: $work/five.sc5: n
 "$tool" "$work/full.sc5" --frobnicate >/dev/null 2>&1; check "unknown option: usage" 2 "$?"
 "$tool" --help | grep -q -- '--palette-file'; check "help lists options" 0 "$?"
 
+# A sprite sheet's table of sixteen equal words shows nothing: it opens in the standard palette,
+# still selectable. A palette file saved by BASIC's BSAVE ,S carries a header that is skipped.
+python3 - "$work" <<'PY'
+import sys, struct
+d = sys.argv[1]
+body = bytes((i * 7) & 0xFF for i in range(0x7680)) + b"\x33" * 32
+open(d + "/sheet.sc5", "wb").write(struct.pack("<BHHH", 0xFE, 0, 0x769F, 0) + body)
+open(d + "/basic.pl5", "wb").write(struct.pack("<BHHH", 0xFE, 0x7680, 0x769F, 0) + bytes(range(0x40, 0x60)))
+open(d + "/sheet.sr5", "wb").write(struct.pack("<BHHH", 0xFD, 0, 2, 0) + b"\x05\x11")
+open(d + "/sheet.pl5", "wb").write(struct.pack("<BHHH", 0xFE, 0x7680, 0x769F, 0) + bytes(range(0x40, 0x60)))
+PY
+out=$("$tool" "$work/sheet.sc5" --info --json)
+check "equal words: standard palette" 0 "$(field paletteIndex <<<"$out")"
+check "equal words: table still offered" '[0, 1]' "$(field availableSlots <<<"$out")"
+out=$("$tool" "$work/sheet.sc5" --palette internal --info --json)
+check "equal words: the table on request" "\"$(printf '33%.0s' {1..32})\"" "$(field palette <<<"$out")"
+out=$("$tool" "$work/full.sc5" --palette-file "$work/basic.pl5" --info --json)
+check "BSAVE palette file: one palette" 1 "$(field filePaletteCount <<<"$out")"
+check "BSAVE palette file: header skipped" '"404142434445464748494a4b4c4d4e4f505152535455565758595a5b5c5d5e5f"' "$(field palette <<<"$out")"
+out=$("$tool" "$work/sheet.sr5" --info --json)
+check "BSAVE companion file: header skipped" '"404142434445464748494a4b4c4d4e4f505152535455565758595a5b5c5d5e5f"' "$(field palette <<<"$out")"
+
 if [ -d "$pictures" ]; then
   out=$("$tool" "$pictures/fusionc_mona.sc5" --info --json)
   check "mona: dataSize" 30368 "$(field dataSize <<<"$out")"
