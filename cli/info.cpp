@@ -56,8 +56,9 @@ void AppendJsonString(std::string* out, const char* s) {
     out->push_back('"');
 }
 
-const char* LoadedType(const BsaveHeader& header) {
-    switch (header.type) {
+const char* LoadedType(const Picture& picture) {
+    if (picture.rawPages > 0) return "raw";
+    switch (picture.loadedHeader.type) {
         case kBsavePlain:
             return "plain";
         case kBsaveCompressed:
@@ -99,7 +100,11 @@ void AppendJson(const std::string& name, const Picture& picture, const Facts& fa
                 std::string* text) {
     std::string out = "{\"file\":";
     AppendJsonString(&out, name.c_str());
-    out += ",\"type\":\"" + std::string(LoadedType(facts.header)) + "\"";
+    out += ",\"type\":\"" + std::string(LoadedType(picture)) + "\"";
+    if (picture.rawPages > 0) {
+        out += ",\"rawPage\":" + std::to_string(picture.rawPage);
+        out += ",\"rawPages\":" + std::to_string(picture.rawPages);
+    }
     out += ",\"startAddress\":" + std::to_string(facts.header.startAddress);
     out += ",\"endAddress\":" + std::to_string(facts.header.endAddress);
     out += ",\"dataSize\":" + std::to_string(picture.dataSize);
@@ -119,8 +124,15 @@ void AppendText(const std::string& name, const Picture& picture, const Facts& fa
                 std::string* text) {
     const BsaveHeader& header = facts.header;
     text->append("file:            " + PrintableName(name) + "\n");
-    AppendFormat(text, "type:            %s (start 0x%04X, end 0x%04X)\n", LoadedType(header),
-                 header.startAddress, header.endAddress);
+    if (picture.rawPages > 1) {
+        AppendFormat(text, "type:            raw VRAM, no header (page %d of pages 0 to %d)\n",
+                     picture.rawPage, picture.rawPages - 1);
+    } else if (picture.rawPages == 1) {
+        text->append("type:            raw VRAM, no header\n");
+    } else {
+        AppendFormat(text, "type:            %s (start 0x%04X, end 0x%04X)\n",
+                     LoadedType(picture), header.startAddress, header.endAddress);
+    }
     AppendFormat(text, "data size:       %d bytes\n", picture.dataSize);
     AppendFormat(text, "image size:      %d bytes\n", picture.imageSize);
     if (picture.missingBytes > 0) AppendFormat(text, "missing bytes:   %d\n", picture.missingBytes);

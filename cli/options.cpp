@@ -18,6 +18,8 @@ namespace {
 // The largest --thumbnail: desktops ask for 128 to 1024; larger sizes are a typing mistake.
 constexpr long kThumbnailMaxSize = 4096;
 
+// The last --page: a raw dump is read up to 1 MiB, 32 SCREEN 5 pages of 32 KiB.
+constexpr long kRawPageMost = 31;
 // The most pictures converted at once: more threads than that only wait for the disk.
 constexpr long kJobsMax = 256;
 
@@ -126,24 +128,25 @@ struct Option {
     const char* accepted;  // and how the usage error lists them; kNumberValue: "a number"
     long most;             // kNumberValue: the largest
     const char* unit;      // and its unit in the usage error (" pixels")
+    long least;            // kNumberValue: the smallest
     StepKind step;         // the step AddStep and AddStepWithWord add
     Apply apply;
 };
 
 constexpr Option Flag(const char* name, Apply apply, StepKind step = kStepInfo) {
-    return {name, kNoValue, nullptr, 0, "", 0, "", step, apply};
+    return {name, kNoValue, nullptr, 0, "", 0, "", 1, step, apply};
 }
 constexpr Option Text(const char* name, Apply apply, StepKind step = kStepInfo) {
-    return {name, kTextValue, nullptr, 0, "", 0, "", step, apply};
+    return {name, kTextValue, nullptr, 0, "", 0, "", 1, step, apply};
 }
 template <size_t N>
 constexpr Option Choice(const char* name, const Word (&words)[N], const char* accepted, Apply apply,
                         StepKind step = kStepInfo) {
-    return {name, kWordValue, words, N, accepted, 0, "", step, apply};
+    return {name, kWordValue, words, N, accepted, 0, "", 1, step, apply};
 }
 constexpr Option Number(const char* name, long most, const char* kind, const char* unit,
-                        Apply apply) {
-    return {name, kNumberValue, nullptr, 0, kind, most, unit, kStepInfo, apply};
+                        Apply apply, long least = 1) {
+    return {name, kNumberValue, nullptr, 0, kind, most, unit, least, kStepInfo, apply};
 }
 
 bool AddStep(Parse& parse, const Option& option, int32_t number, const char*) {
@@ -215,6 +218,14 @@ bool SetFit(Parse& parse, const Option&, int32_t number, const char*) {
     parse.line->import.fit = static_cast<FitMode>(number);
     return true;
 }
+bool SetRaw(Parse& parse, const Option&, int32_t, const char*) {
+    parse.line->raw = true;
+    return true;
+}
+bool SetPage(Parse& parse, const Option&, int32_t number, const char*) {
+    parse.line->page = number;
+    return true;
+}
 bool SetDither(Parse& parse, const Option&, int32_t number, const char*) {
     parse.line->import.dither = static_cast<DitherMode>(number);
     return true;
@@ -242,6 +253,8 @@ const Option kOptions[] = {
     Choice("--import", kTargets, "5, 6, 7, 8, 10 or 12", SetImport),
     Choice("--fit", kFits, "contain, cover or stretch", SetFit),
     Choice("--dither", kDithers, "none, ordered or diffusion", SetDither),
+    Flag("--raw", SetRaw),
+    Number("--page", kRawPageMost, "a page", "", SetPage, 0),
 };
 
 const Option* FindOption(const char* arg) {
@@ -270,11 +283,13 @@ bool ReadValue(const Option& option, const char* word, int32_t* number, std::str
         case kNumberValue: {
             char* end = nullptr;
             const long n = std::strtol(word, &end, 10);
-            if (*word >= '0' && *word <= '9' && *end == '\0' && n >= 1 && n <= option.most) {
+            if (*word >= '0' && *word <= '9' && *end == '\0' && n >= option.least &&
+                n <= option.most) {
                 *number = static_cast<int32_t>(n);
                 return true;
             }
-            *error = std::string(option.name) + " takes " + option.accepted + " of 1 to " +
+            *error = std::string(option.name) + " takes " + option.accepted + " of " +
+                     std::to_string(option.least) + " to " +
                      std::to_string(option.most) + option.unit + ", not '" + word + "'";
             return false;
         }
@@ -379,6 +394,14 @@ constexpr char kUsage[] =
     "  --dither D          D = diffusion (the default), ordered or none\n"
     "                        vramoria-convert photo.png --import 5 -o photo.sc5\n"
     "                        vramoria-convert logo.bmp --import 8 --dither none -o logo.sc8\n"
+    "\n"
+    "Raw VRAM dumps (no BSAVE header) are read from address 0 when their extension names a\n"
+    "mode (.sc5, .sr8, .sca, .s12, ...; a note says so); a dump's lines show as far as it holds:\n"
+    "  --raw               read every picture that is not PNG or BMP as a raw dump (mode by\n"
+    "                      --mode, else the extension, else the size)\n"
+    "  --page N            show VRAM page N of a longer dump (0 first, as SET PAGE counts:\n"
+    "                      32 KiB pages in SCREEN 5 and 6, 64 KiB in the others)\n"
+    "                        vramoria-convert vram.bin --raw --mode 10 --page 1 -o p1.png\n"
     "\n"
     "Options:\n"
     "  --json              print --info as one JSON object per line\n"

@@ -43,6 +43,10 @@ struct CommandLine {
     // and dithered as the options say.
     int32_t importMode = -1;
     ImportOptions import;
+    // --raw: every picture that is not PNG or BMP is a raw VRAM dump (no BSAVE header); --page N:
+    // which VRAM page of a raw dump is shown (0 first, as SET PAGE counts).
+    bool raw = false;
+    int32_t page = 0;
 };
 
 // Parses argv; on a usage error returns false with a message in *error.

@@ -2,6 +2,8 @@
 // the command line names as a stream: standard input and the shell's pipes, read once.
 #include "cli/reading.h"
 
+#include <algorithm>
+
 #include "cli/names.h"
 #include "image/bsave.h"
 #include "import/import.h"
@@ -13,6 +15,9 @@ namespace {
 // PNG and BMP pictures are read whole, up to this size: larger files cannot hold a picture of
 // at most 16384 x 16384 pixels that is worth reading.
 constexpr size_t kImageFileMaxBytes = size_t{256} << 20;
+// Raw VRAM dumps are read up to 1 MiB: 128 KiB is an MSX2's VRAM, larger dumps hold maps of
+// several screens.
+constexpr size_t kRawFileMaxBytes = size_t{1} << 20;
 
 // Why a picture did not load, in the tool's own words.
 const char* LoadResultMessage(LoadResult result) {
@@ -34,19 +39,28 @@ std::string ReadFailure(ReadResult read, const std::string& reason) {
     return "cannot open the file: " + reason;
 }
 
-// The first bytes filled a BSAVE picture's largest size and they start a PNG or BMP picture:
-// the rest must be read too.
+// The first bytes filled a BSAVE picture's largest size and they start a PNG or BMP picture,
+// or no BSAVE file (a raw dump's later pages): the rest must be read too.
 bool NeedsTheRest(ReadResult result, const std::vector<uint8_t>& bytes) {
     return result == kReadOk && bytes.size() == static_cast<size_t>(kBsaveMaxFileBytes) &&
-           IsImage(bytes);
+           (IsImage(bytes) || !StartsLikeBsave(bytes.data(), bytes.size()));
 }
 
-// Reads what is left of a stream into bytes, up to kImageFileMaxBytes in all.
+// How much of a file whose first bytes are these is read at most.
+size_t ReadLimit(const std::vector<uint8_t>& bytes) {
+    return IsImage(bytes) ? kImageFileMaxBytes : kRawFileMaxBytes;
+}
+
+// Reads what is left of a stream into bytes, up to ReadLimit in all.
 template <typename ReadMore>
 ReadResult ReadRest(std::vector<uint8_t>* bytes, ReadMore readMore) {
+    const size_t limit = ReadLimit(*bytes);
     for (;;) {
         const size_t have = bytes->size();
-        if (have >= kImageFileMaxBytes) return kReadOk;  // DecodeImage finds it truncated
+        if (have >= limit) {  // DecodeImage finds an image truncated; a dump keeps its pages
+            bytes->resize(limit);
+            return kReadOk;
+        }
         bytes->resize(have + (size_t{1} << 20));
         size_t got = 0;
         const ReadResult result = readMore(bytes->data() + have, bytes->size() - have, &got);
@@ -80,11 +94,12 @@ ReadResult ReadPictureFile(const std::string& name, std::vector<uint8_t>* bytes,
     bytes->resize(got);
     if (NeedsTheRest(result, *bytes)) {
         const FileVersion first = *version;
-        if (first.size > kImageFileMaxBytes) {
+        const bool image = IsImage(*bytes);
+        if (image && first.size > kImageFileMaxBytes) {
             std::snprintf(words, capacity, "a picture file of more than 256 MiB");
             return kReadFailed;
         }
-        bytes->resize(static_cast<size_t>(first.size));
+        bytes->resize(static_cast<size_t>(std::min<uint64_t>(first.size, ReadLimit(*bytes))));
         result = ReadFileSafely(name.c_str(), bytes->data(), bytes->size(), &got, version, &first,
                                 words, capacity);
         bytes->resize(got);
@@ -110,6 +125,46 @@ ReadResult ReadShellPipe(const std::string& name, std::vector<uint8_t>* bytes, b
     }
     CloseDescriptorPipe(&pipe);
     return result;
+}
+
+// The mode a raw dump is read in: the first --mode, else the name's, else the size rule's.
+ScreenMode RawMode(const CommandLine& line, const ModeByName& byName) {
+    for (const Step& step : line.steps) {
+        if (step.kind == kStepMode) return static_cast<ScreenMode>(step.value);
+    }
+    return byName.screenMode;
+}
+
+bool LoadRawDump(const CommandLine& line, const ModeByName& byName,
+                 const std::vector<uint8_t>& bytes, Picture* picture, std::string* failure) {
+    const ScreenMode mode = RawMode(line, byName);
+    if (LoadRawVramBytes(bytes.data(), bytes.size(), mode, line.page, picture)) return true;
+    *failure = "the raw VRAM dump has no page " + std::to_string(line.page) + " in " +
+               ScreenModeOf(mode).name + " (it holds " +
+               std::to_string(RawPageCount(bytes.size(), mode)) + ")";
+    return false;
+}
+
+// A BSAVE picture, or a raw VRAM dump: with --raw, or when the file is no BSAVE file, does not
+// start like one, and its extension names a mode.
+bool LoadMsxPicture(const CommandLine& line, const std::string& name,
+                    const std::vector<uint8_t>& bytes, Picture* picture, std::string* failure) {
+    const ModeByName byName =
+        DetectScreenMode(name.c_str() + ExtensionOffset(name.c_str()), static_cast<int32_t>(
+                             std::min(bytes.size(), static_cast<size_t>(kVramSpace))));
+    if (line.raw) return LoadRawDump(line, byName, bytes, picture, failure);
+    LoadProblem problem;
+    const LoadResult loaded =
+        LoadScreenFileBytes(name.c_str(), bytes.data(), bytes.size(), picture, &problem);
+    if (loaded == kLoadOk) return true;
+    const bool bsave = StartsLikeBsave(bytes.data(), bytes.size());
+    if (loaded == kLoadNotBsave && !bsave && byName.byName) {
+        return LoadRawDump(line, byName, bytes, picture, failure);
+    }
+    *failure = LoadResultMessage(loaded);
+    if (problem.reason[0] != '\0') *failure += std::string(" (") + problem.reason + ")";
+    if (loaded == kLoadNotBsave && !bsave) *failure += " (use --raw to read it as raw VRAM)";
+    return false;
 }
 
 }  // namespace
@@ -146,14 +201,7 @@ bool ReadPicture(const std::string& name, std::vector<uint8_t>* bytes, FileVersi
 bool LoadPictureBytes(const CommandLine& line, const std::string& name,
                       const std::vector<uint8_t>& bytes, Picture* picture, std::string* failure) {
     const ImageFormat format = SniffImageFormat(bytes.data(), bytes.size());
-    if (format == kImageUnknown) {
-        LoadProblem problem;
-        const LoadResult loaded = LoadScreenFileBytes(name.c_str(), bytes.data(), bytes.size(), picture, &problem);
-        if (loaded == kLoadOk) return true;
-        *failure = LoadResultMessage(loaded);
-        if (problem.reason[0] != '\0') *failure += std::string(" (") + problem.reason + ")";
-        return false;
-    }
+    if (format == kImageUnknown) return LoadMsxPicture(line, name, bytes, picture, failure);
     const char* kind = format == kImagePng ? "a PNG picture" : "a BMP picture";
     if (line.importMode < 0) {
         *failure = std::string(kind) + ": add --import M (5, 6, 7, 8, 10 or 12) to import it into SCREEN M";
@@ -167,6 +215,15 @@ bool LoadPictureBytes(const CommandLine& line, const std::string& name,
 }
 
 std::string LoadWarning(const Picture& picture) {
+    if (picture.rawPages > 0) {
+        std::string note = "read as raw VRAM (no BSAVE header): " +
+                           std::to_string(picture.dataSize) + " bytes";
+        if (picture.rawPages > 1) {
+            note += ", page " + std::to_string(picture.rawPage) + " of pages 0 to " +
+                    std::to_string(picture.rawPages - 1);
+        }
+        return note;
+    }
     if (picture.missingBytes > 0) {
         return "the file is " + std::to_string(picture.missingBytes) +
                " bytes shorter than its header says; they are shown as zero";

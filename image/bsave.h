@@ -63,6 +63,24 @@ struct LoadProblem {
 LoadResult LoadBsaveBytes(const uint8_t* bytes, size_t size, Picture* picture,
                           LoadProblem* problem = nullptr);
 
+// Raw VRAM dumps: the bytes of VRAM from address 0 with no header (.SR8, .SC5, .sca dumps of
+// emulators and tools), most of them partial screens. VRAM holds its screens in pages: SET PAGE
+// n shows 32 KiB page n in SCREEN 5 and 6 (GRAPHIC4/5, four pages in 128 KiB) and 64 KiB page n
+// in SCREEN 7 to 12 (GRAPHIC6/7, two pages).
+int32_t RawPageBytes(ScreenMode mode);
+// Pages of a dump of size bytes in mode, the last one possibly partial (0 for an empty dump).
+int32_t RawPageCount(size_t size, ScreenMode mode);
+
+// True when the bytes start as a BSAVE file does (type 0xFE or 0xFD): such a file that does not
+// load is damaged, not a raw dump.
+bool StartsLikeBsave(const uint8_t* bytes, size_t size);
+
+// Memory in: page `page` of a raw dump into *picture in mode (dataSize: the bytes of that page
+// the dump holds), its palette table selected as a loaded file's would be. False, with *picture
+// unchanged, when the dump has no such page.
+bool LoadRawVramBytes(const uint8_t* bytes, size_t size, ScreenMode mode, int32_t page,
+                      Picture* picture);
+
 // Loads a picture file as the viewer opens one: reads it, detects the mode from the name,
 // selects the internal palette and reads a companion palette file. On failure *picture is
 // unchanged.

@@ -1,5 +1,6 @@
 // Loading a picture file: reading, mode detection and the companion palette file. The thin
 // layer between the file system and LoadBsaveBytes.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -64,4 +65,47 @@ LoadResult LoadScreenFileBytes(const char* name, const uint8_t* bytes, size_t si
     ApplyPaletteFallback(&loaded);
     *picture = std::move(loaded);
     return kLoadOk;
+}
+
+int32_t RawPageBytes(ScreenMode mode) {
+    switch (mode) {
+        case kScreen5:  // GRAPHIC4 and GRAPHIC5: 128 bytes a line, 256 lines a page
+        case kScreen6:
+            return 0x8000;
+        case kScreen7:  // GRAPHIC6, GRAPHIC7 and the YJK modes: 256 bytes a line
+        case kScreen8:
+        case kScreen10:
+        case kScreen12:
+            return 0x10000;
+        case kScreenModeCount:
+            break;
+    }
+    return 0x10000;
+}
+
+int32_t RawPageCount(size_t size, ScreenMode mode) {
+    const size_t page = static_cast<size_t>(RawPageBytes(mode));
+    return static_cast<int32_t>((size + page - 1) / page);
+}
+
+bool StartsLikeBsave(const uint8_t* bytes, size_t size) {
+    return size > 0 && (bytes[0] == kBsavePlain || bytes[0] == kBsaveCompressed);
+}
+
+bool LoadRawVramBytes(const uint8_t* bytes, size_t size, ScreenMode mode, int32_t page,
+                      Picture* picture) {
+    const int32_t pages = RawPageCount(size, mode);
+    if (page < 0 || (page >= pages && !(page == 0 && size == 0))) return false;
+    const size_t start = static_cast<size_t>(page) * static_cast<size_t>(RawPageBytes(mode));
+    const size_t held = std::min(size - start, static_cast<size_t>(RawPageBytes(mode)));
+    Picture loaded;
+    uint8_t* vram = AllocateVram(&loaded, static_cast<int32_t>(held));
+    if (held > 0) std::memcpy(vram, bytes + start, held);
+    loaded.screenMode = mode;
+    loaded.rawPage = page;
+    loaded.rawPages = pages;
+    loaded.paletteIndex = InternalPaletteIsBlank(loaded) ? kPaletteStandard : kPaletteInternal;
+    ApplyPaletteFallback(&loaded);
+    *picture = std::move(loaded);
+    return true;
 }

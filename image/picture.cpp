@@ -60,12 +60,13 @@ ModeByName DetectScreenMode(const char* extension, int32_t dataSize) {
     if (std::strlen(extension) == 3) {
         for (const NameRule& rule : kNameRules) {
             if (Matches(rule.pattern, extension)) {
-                return {rule.screenMode, rule.companionExtension[0] != 0 ? rule.companionExtension : nullptr};
+                return {rule.screenMode,
+                        rule.companionExtension[0] != 0 ? rule.companionExtension : nullptr, true};
             }
         }
     }
     // No extension names a mode: more than 32 KiB of data cannot be a SCREEN 5 picture.
-    return {dataSize > 0x8000 ? kScreen7 : kScreen5, nullptr};
+    return {dataSize > 0x8000 ? kScreen7 : kScreen5, nullptr, false};
 }
 
 const ScreenModeInfo& ScreenModeOf(int32_t mode) {

@@ -84,6 +84,10 @@ struct Picture {
     int32_t filePaletteCount = 0;              // whole palettes of the last palette file, 0..8
     BsaveHeader loadedHeader = {};             // the header of the file the picture came from
     int32_t missingBytes = 0;                  // bytes the file's header announced but it lacked
+    // A raw VRAM dump (no header at all): the page shown and how many the dump holds; 0 pages
+    // for a BSAVE file.
+    int32_t rawPage = 0;
+    int32_t rawPages = 0;
 };
 
 // Replaces the picture's bytes by a new zero-filled buffer of the capacity rule's size for
@@ -132,5 +136,6 @@ PaletteFileResult OpenPaletteFile(Picture* picture, const char* path);
 struct ModeByName {
     ScreenMode screenMode;
     const char* companionExtension;
+    bool byName;  // the extension named the mode (false: the size rule chose it)
 };
 ModeByName DetectScreenMode(const char* extension, int32_t dataSize);

@@ -475,4 +475,39 @@ TEST_F(LoadScreenFileTest, PaletteTablesThatCannotShowAPicture) {
     }
 }
 
+// Raw dumps are cut in the pages SET PAGE shows: 32 KiB in SCREEN 5 and 6, 64 KiB from SCREEN 7.
+TEST(LoadRawVramBytes, PagesAndTheirBytes) {
+    const struct {
+        size_t size;
+        ScreenMode mode;
+        int32_t pages;
+        int32_t lastPageBytes;
+    } kCases[] = {
+        {1, kScreen5, 1, 1},           {0x8000, kScreen5, 1, 0x8000}, {0x8001, kScreen6, 2, 1},
+        {0x20000, kScreen5, 4, 0x8000}, {0x8001, kScreen8, 1, 0x8001}, {0x40000, kScreen10, 4, 0x10000},
+        {0x30000 + 20000, kScreen12, 4, 20000},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(testing::Message() << c.size << " bytes, mode " << c.mode);
+        Bytes dump(c.size);
+        for (size_t i = 0; i < dump.size(); ++i) dump[i] = static_cast<uint8_t>(i * 7 + i / 4096);
+        EXPECT_EQ(RawPageCount(dump.size(), c.mode), c.pages);
+        Picture picture;
+        ASSERT_TRUE(LoadRawVramBytes(dump.data(), dump.size(), c.mode, c.pages - 1, &picture));
+        EXPECT_EQ(picture.dataSize, c.lastPageBytes);
+        EXPECT_EQ(picture.screenMode, c.mode);
+        const size_t start = static_cast<size_t>(c.pages - 1) * RawPageBytes(c.mode);
+        EXPECT_EQ(0, std::memcmp(picture.data.data(), dump.data() + start,
+                                 static_cast<size_t>(c.lastPageBytes)));
+        Picture untouched;
+        untouched.dataSize = 77;
+        EXPECT_FALSE(LoadRawVramBytes(dump.data(), dump.size(), c.mode, c.pages, &untouched));
+        EXPECT_FALSE(LoadRawVramBytes(dump.data(), dump.size(), c.mode, -1, &untouched));
+        EXPECT_EQ(untouched.dataSize, 77);
+    }
+    Picture empty;
+    ASSERT_TRUE(LoadRawVramBytes(nullptr, 0, kScreen8, 0, &empty));
+    EXPECT_EQ(empty.dataSize, 0);
+}
+
 }  // namespace

@@ -74,8 +74,13 @@ out=$("$tool" "$work/own.sc7" --palette-file "$work/two.pl5" --info)
 check "--info names the selection" "palette slot:    file palette 0 of 2" "$(grep '^palette slot' <<<"$out")"
 
 # Reasons and warnings.
-err=$("$tool" "$work/typed.sc5" --info 2>&1)
-check "type byte: reason" "vramoria-convert: $work/typed.sc5: not a BSAVE file (type byte 0x64 (0xFE plain, 0xFD compressed))" "$err"
+cp "$work/typed.sc5" "$work/typed.bin"
+err=$("$tool" "$work/typed.bin" --info 2>&1)
+check "type byte: reason" "vramoria-convert: $work/typed.bin: not a BSAVE file (type byte 0x64 (0xFE plain, 0xFD compressed)) (use --raw to read it as raw VRAM)" "$err"
+# With a mode's extension the same bytes are a headerless VRAM dump, and a note says so.
+out=$("$tool" "$work/typed.sc5" --info --json 2>"$work/err")
+check "type byte, .sc5: a raw dump" '"raw"' "$(field type <<<"$out")"
+check "type byte, .sc5: the note" "vramoria-convert: warning: $work/typed.sc5: read as raw VRAM (no BSAVE header): $(stat -c %s "$work/typed.sc5") bytes" "$(cat "$work/err")"
 for entry in shortbody.sc5:300 cutrun.sr5:9 header.sc5:27136; do
   pic=${entry%%:*}; missing=${entry##*:}
   out=$("$tool" "$work/$pic" --info --json 2>"$work/err")

@@ -86,7 +86,7 @@ failing-step)
   check "failing picture: message" "vramoria-convert: lone.sr5: palette slot 0 is not available" "$err"
   check "failing picture: writes nothing" precious "$(cat z.png)"
   # The same for a picture that does not load: its outputs are planned all the same.
-  printf 'junk' >bad.sc5
+  printf '\xfe\x00' >bad.sc5  # a damaged BSAVE file (a headerless one would load as raw VRAM)
   "$tool" bad.sc5 b.sc5 -o z.png 2>/dev/null
   check "clash with a picture that does not load" 2 "$?"
   check "failing load: z.png kept" precious "$(cat z.png)"
@@ -349,7 +349,7 @@ conventions)
   "$tool" testcard.sc5 -o 'new/deeper/..' 2>/dev/null
   check "-o new/deeper/..: no folder made" missing "$(kind new)"
   # The progress line is cleared before a message, not after: the message starts a clean line.
-  printf 'junk' >bad.sc5
+  printf '\xfe\x00' >bad.sc5
   script -qec "'$tool' testcard.sc5 bad.sc5 testcard.sc6 --info >/dev/null" /dev/null >tty.txt 2>&1
   check "progress cleared before a message" 1 "$(grep -c $'\r\033\\[Kvramoria-convert: bad.sc5: not a BSAVE file' tty.txt)"
   ;;
