@@ -145,8 +145,15 @@ bool LoadRawDump(const CommandLine& line, const ModeByName& byName,
     return false;
 }
 
+// True when an extension that names a mode is a palette file's (.pl5, .pl7: the digit rule
+// would read them as SCREEN 5 and 7), which is never a VRAM dump.
+bool PaletteExtension(const std::string& name) {
+    const char* extension = name.c_str() + ExtensionOffset(name.c_str());
+    return (extension[0] == 'p' || extension[0] == 'P') && (extension[1] == 'l' || extension[1] == 'L');
+}
+
 // A BSAVE picture, or a raw VRAM dump: with --raw, or when the file is no BSAVE file, does not
-// start like one, and its extension names a mode.
+// start like one, and its extension names a mode (a palette file's excepted).
 bool LoadMsxPicture(const CommandLine& line, const std::string& name,
                     const std::vector<uint8_t>& bytes, Picture* picture, std::string* failure) {
     const ModeByName byName =
@@ -158,7 +165,7 @@ bool LoadMsxPicture(const CommandLine& line, const std::string& name,
         LoadScreenFileBytes(name.c_str(), bytes.data(), bytes.size(), picture, &problem);
     if (loaded == kLoadOk) return true;
     const bool bsave = StartsLikeBsave(bytes.data(), bytes.size());
-    if (loaded == kLoadNotBsave && !bsave && byName.byName) {
+    if (loaded == kLoadNotBsave && !bsave && byName.byName && !PaletteExtension(name)) {
         return LoadRawDump(line, byName, bytes, picture, failure);
     }
     *failure = LoadResultMessage(loaded);

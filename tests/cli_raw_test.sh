@@ -51,6 +51,7 @@ open(d + "/vram.sc5", "wb").write(b"".join(bytes([(p * 0x11 + i) & 0xFF]) * 1 fo
 for p in range(4):
     open(d + "/s5page%d.raw" % p, "wb").write(bytes((p * 0x11 + i) & 0xFF for i in range(32768)))
 open(d + "/junk.bin", "wb").write(b"junk")
+open(d + "/data.pl5", "wb").write(bytes(range(64)) * 40)
 open(d + "/damaged.sc5", "wb").write(b"\xfe\x00\x00\x00\x00")
 PY
 for part in part.sr8 part.sc5; do
@@ -90,6 +91,8 @@ check "junk.bin: status" 1 "$rc"
 check "junk.bin: says --raw" "vramoria-convert: $work/junk.bin: not a BSAVE file (4 bytes, shorter than the 7-byte header) (use --raw to read it as raw VRAM)" "$err"
 out=$("$tool" "$work/junk.bin" --raw --info --json 2>/dev/null)
 check "junk.bin --raw: 4 bytes in SCREEN 5 by the size" '4 "SCREEN 5"' "$(field dataSize <<<"$out") $(field mode <<<"$out")"
+"$tool" "$work/data.pl5" --info >/dev/null 2>&1
+check "data.pl5: a palette file's name is no VRAM dump" 1 "$?"
 err=$("$tool" "$work/damaged.sc5" --info 2>&1 >/dev/null); rc=$?
 check "damaged.sc5: still refused" 1 "$rc"
 check "damaged.sc5: no --raw advice" "vramoria-convert: $work/damaged.sc5: not a BSAVE" "${err%% file*}"
