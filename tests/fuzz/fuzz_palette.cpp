@@ -1,4 +1,7 @@
 // Palette files of any size and content, and the slot rules around them.
+#include <algorithm>
+#include <cstring>
+
 #include "image/picture.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -9,15 +12,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteScratch(path, data, size);
     const Picture before = picture;
     const PaletteFileResult result = OpenPaletteFile(&picture, path.c_str());
-    if (size < static_cast<size_t>(kPaletteBytes)) {
+    // The palettes' bytes: after a plain BSAVE header whose range is 32 * n bytes (at most the
+    // range), else the whole file.
+    size_t offset = 0;
+    size_t body = size;
+    if (size >= 7 && data[0] == 0xFE) {
+        const size_t start = data[1] | data[2] << 8, end = data[3] | data[4] << 8;
+        if (end >= start && (end - start + 1) % 32 == 0) {
+            offset = 7;
+            body = std::min(size - 7, end - start + 1);
+        }
+    }
+    if (body < static_cast<size_t>(kPaletteBytes)) {
         // No palette file: the palettes and the selection stay as they were.
         FUZZ_CHECK(result == kPaletteFileTooShort);
         FUZZ_CHECK(picture.filePaletteCount == before.filePaletteCount);
         FUZZ_CHECK(picture.paletteIndex == before.paletteIndex);
     } else {
         FUZZ_CHECK(result == kPaletteFileLoaded);
-        FUZZ_CHECK(picture.filePaletteCount == static_cast<int32_t>((size < 256 ? size : 256) / 32));
+        FUZZ_CHECK(picture.filePaletteCount == static_cast<int32_t>(std::min<size_t>(body, 256) / 32));
         FUZZ_CHECK(picture.paletteIndex == kPaletteFileFirst);
+        FUZZ_CHECK(std::memcmp(picture.filePalettes[0].bytes, data + offset, 32) == 0);
     }
     for (int32_t slot = 0; slot < kPaletteSlotCount; ++slot) {
         const MsxPalette* p = GetPaletteSlot(picture, slot);
