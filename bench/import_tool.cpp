@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     const std::string modeName = argv[2];
     const char* const kModes[] = {"5", "6", "7", "8", "10", "12"};
     int mode = -1;
-    for (int m = 0; m < kScreenModeCount; ++m) {
+    for (int m = 0; m < kBitmapModeCount; ++m) {
         if (modeName == kModes[m]) mode = m;
     }
     const std::string ditherName = argv[3];
@@ -103,9 +103,9 @@ int main(int argc, char** argv) {
     // Shown as the viewer shows it: the picture's own palette where it has one.
     const DisplayBitmap bitmap = BuildDisplayBitmap(ImportedPicture(vram, screen));
     const int32_t width = ViewWidth(bitmap, kViewFull);
-    std::vector<uint8_t> rendered(static_cast<size_t>(width) * ViewHeight(kViewFull) * 3);
+    std::vector<uint8_t> rendered(static_cast<size_t>(width) * ViewHeight(bitmap, kViewFull) * 3);
     RenderView(bitmap, kViewFull, rendered.data());
-    if (!WritePng(argv[4], rendered.data(), width, ViewHeight(kViewFull)) ||
+    if (!WritePng(argv[4], rendered.data(), width, ViewHeight(bitmap, kViewFull)) ||
         !WritePng(argv[5], fitted.data(), ImportWidth(screen), kImportHeight)) {
         std::fprintf(stderr, "cannot write the PNG files\n");
         return 1;

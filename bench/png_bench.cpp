@@ -54,7 +54,7 @@ std::vector<CorpusPicture> LoadCorpus() {
         CorpusPicture p;
         p.bitmap = BuildDisplayBitmap(picture);
         p.width = ViewWidth(p.bitmap, kViewFull);
-        p.height = ViewHeight(kViewFull);
+        p.height = ViewHeight(p.bitmap, kViewFull);
         p.rgb.resize(static_cast<size_t>(p.width) * p.height * 3);
         RenderView(p.bitmap, kViewFull, p.rgb.data());
         BuildIndexedView(p.bitmap.FileInfo(), p.bitmap.Rows(), kViewFull, &p.image);

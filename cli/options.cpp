@@ -32,6 +32,7 @@ struct Word {
 // --mode M: every mode a picture's bytes can be read in. 11 is SCREEN 10's mode: the V9958
 // shows both alike (YJK pixels with the attribute bit); they differ only in BASIC.
 const Word kModes[] = {
+    {"1", kScreen1}, {"2", kScreen2}, {"3", kScreen3}, {"4", kScreen4},
     {"5", kScreen5}, {"6", kScreen6}, {"7", kScreen7}, {"8", kScreen8},
     {"10", kScreen10}, {"11", kScreen10}, {"12", kScreen12},
 };
@@ -241,7 +242,7 @@ const Option kOptions[] = {
     Flag("--json", SetJson),
     Number("--jobs", kJobsMax, "a number", "", SetJobs),
     Flag("--info", AddStep, kStepInfo),
-    Choice("--mode", kModes, "5, 6, 7, 8, 10, 11 or 12", AddStep, kStepMode),
+    Choice("--mode", kModes, "1, 2, 3, 4, 5, 6, 7, 8, 10, 11 or 12", AddStep, kStepMode),
     Choice("--palette", kSlots, "standard, internal or 0-7", AddStep, kStepPalette),
     Text("--palette-file", AddStepWithWord, kStepPaletteFile),
     Choice("--view", kViews, "full, small or large", AddStep, kStepView),
@@ -337,7 +338,8 @@ constexpr char kUsage[] =
     "Vramoria viewer does, then runs the steps on each in the order given.\n"
     "\n"
     "Steps:\n"
-    "  --mode M            read the bytes in another mode: M = 5, 6, 7, 8, 10, 11 or 12\n"
+    "  --mode M            read the bytes in another mode: M = 5, 6, 7, 8, 10, 11 or 12, or\n"
+    "                      the MSX1 pattern modes 1, 2, 3, 4 (SCREEN 1-4, 256 x 192)\n"
     "                        vramoria-convert pic.bin --mode 8 --info\n"
     "  --palette S         select a palette: S = standard, internal, or 0-7 (file palettes)\n"
     "                        vramoria-convert pic.sc5 --palette standard --info\n"

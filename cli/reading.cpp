@@ -158,11 +158,11 @@ bool LoadMsxPicture(const CommandLine& line, const std::string& name,
                     const std::vector<uint8_t>& bytes, Picture* picture, std::string* failure) {
     const ModeByName byName =
         DetectScreenMode(name.c_str() + ExtensionOffset(name.c_str()), static_cast<int32_t>(
-                             std::min(bytes.size(), static_cast<size_t>(kVramSpace))));
+                             std::min(bytes.size(), static_cast<size_t>(kVramSpace))), kAllModes);
     if (line.raw) return LoadRawDump(line, byName, bytes, picture, failure);
     LoadProblem problem;
     const LoadResult loaded =
-        LoadScreenFileBytes(name.c_str(), bytes.data(), bytes.size(), picture, &problem);
+        LoadScreenFileBytes(name.c_str(), bytes.data(), bytes.size(), picture, &problem, kAllModes);
     if (loaded == kLoadOk) return true;
     const bool bsave = StartsLikeBsave(bytes.data(), bytes.size());
     if (loaded == kLoadNotBsave && !bsave && byName.byName && !PaletteExtension(name)) {

@@ -113,10 +113,12 @@ bool EncodeOutput(Run& run, const Step& step, const std::string& file, std::vect
             return true;
         }
         case kStepWriteThumbnail: {
-            // The 1:1 pane's picture (256 x 212), fitted to the size on its longer side.
-            std::vector<uint8_t> rgb(static_cast<size_t>(256) * kScreenLines * 3);
+            // The 1:1 pane's picture (256 x 212, 256 x 192 in the pattern modes), fitted to the
+            // size on its longer side.
+            const int32_t lines = ViewHeight(run.bitmap, kViewSmall);
+            std::vector<uint8_t> rgb(static_cast<size_t>(256) * lines * 3);
             RenderView(run.bitmap, kViewSmall, rgb.data());
-            const Thumbnail thumbnail = MakeThumbnail(rgb.data(), 256, kScreenLines, step.value);
+            const Thumbnail thumbnail = MakeThumbnail(rgb.data(), 256, lines, step.value);
             if (thumbnail.width == 0 ||
                 !EncodePngRgb(thumbnail.rgb.data(), thumbnail.width, thumbnail.height, bytes)) {
                 return Failed(run, file, "the thumbnail could not be made");
@@ -207,7 +209,8 @@ void PlanPicture(const CommandLine& line, const std::string& name, PictureJob* j
         job->failure = failure;
         // Its outputs are still named (in the mode its name suggests): they take part in the
         // clash checks as a picture that loads would.
-        const ModeByName mode = DetectScreenMode(name.c_str() + ExtensionOffset(name.c_str()), 0);
+        const ModeByName mode =
+            DetectScreenMode(name.c_str() + ExtensionOffset(name.c_str()), 0, kAllModes);
         for (const Step& step : line.steps) {
             if (IsOutputStep(step)) job->outputs.push_back(ExpandOutputName(step.text, name, mode.screenMode));
         }

@@ -26,6 +26,10 @@ uint32_t ConversionTableForMode(ScreenMode mode) {
         case kScreen10:  // both YJK modes: to SCREEN 10; SCREEN 12 is never a target
         case kScreen12:
             return Offer(kScreen10, kConvertYjkTo10);
+        case kScreen1:  // the MSX1 pattern modes are shown, not converted
+        case kScreen2:
+        case kScreen3:
+        case kScreen4:
         case kScreenModeCount:
             break;
     }
@@ -33,7 +37,8 @@ uint32_t ConversionTableForMode(ScreenMode mode) {
 }
 
 int32_t ConversionCode(ScreenMode from, int32_t to) {
-    if (to < 0 || to >= kScreenModeCount) return 0;
+    // Only the bitmap modes are targets: the table has a nibble for each of them.
+    if (to < 0 || to >= kBitmapModeCount) return 0;
     return static_cast<int32_t>((ConversionTableForMode(from) >> (4 * to)) & 15);
 }
 

@@ -33,7 +33,8 @@ enum Conversion : int32_t {
 // 4t..4t+3 (0 = not offered).
 uint32_t ConversionTableForMode(ScreenMode mode);
 
-// The conversion code from mode `from` to mode `to` (indices 0..5), 0 when not offered.
+// The conversion code from mode `from` to mode `to` (a bitmap mode, 0..5), 0 when not offered
+// (and for every pattern mode, which offers nothing).
 int32_t ConversionCode(ScreenMode from, int32_t to);
 
 // Runs conversion code 1..11 (a Conversion) on the picture. Precondition: the picture's mode is the code's

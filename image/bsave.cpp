@@ -133,9 +133,7 @@ LoadResult LoadBsaveBytes(const uint8_t* bytes, size_t size, Picture* picture, L
     return kLoadOk;
 }
 
-int32_t BsaveFileSize(int32_t mode) {
-    return PaletteTableAddress(mode) + kPaletteTableBytes + kBsaveHeaderBytes;
-}
+int32_t BsaveFileSize(int32_t mode) { return ScreenModeOf(mode).savedBytes + kBsaveHeaderBytes; }
 
 PaletteFileBody FindPaletteFileBody(const uint8_t* bytes, size_t size) {
     const PaletteFileBody whole{0, size};
@@ -150,17 +148,18 @@ PaletteFileBody FindPaletteFileBody(const uint8_t* bytes, size_t size) {
 
 int32_t BuildBsaveImage(const Picture& picture, uint8_t* out) {
     const int32_t table = PaletteTableAddress(picture.screenMode);
-    const int32_t total = table + kPaletteTableBytes + kBsaveHeaderBytes;
-    const int32_t endAddress = table + kPaletteTableBytes - 1;
+    const int32_t saved = ScreenModeOf(picture.screenMode).savedBytes;
+    const int32_t total = saved + kBsaveHeaderBytes;
     std::memset(out, 0, static_cast<size_t>(total));
     out[0] = kBsavePlain;
-    Put16(out + 3, static_cast<uint32_t>(endAddress));
-    // VRAM 0..L-1 as far as the picture defines it, in 4-byte units (the store's capacity
-    // covers the rounding, and L is a multiple of 4).
-    int32_t copied = picture.dataSize < table ? picture.dataSize : table;
+    Put16(out + 3, static_cast<uint32_t>(saved - 1));
+    // VRAM 0..S-1 as far as the picture defines it, in 4-byte units (the store's capacity
+    // covers the rounding, S is a multiple of 4, and the palette table is written over below).
+    int32_t copied = picture.dataSize < saved ? picture.dataSize : saved;
     copied = (copied + 3) & ~3;
     std::memcpy(out + kBsaveHeaderBytes, picture.data.data(), static_cast<size_t>(copied));
-    // The palette table always carries the current palette; nothing after it is saved.
+    // The palette table always carries the current palette; in a bitmap mode nothing after it
+    // is saved.
     std::memcpy(out + kBsaveHeaderBytes + table, CurrentPalette(picture).bytes, kPaletteTableBytes);
     return total;
 }

@@ -66,7 +66,7 @@ LoadResult LoadBsaveBytes(const uint8_t* bytes, size_t size, Picture* picture,
 // Raw VRAM dumps: the bytes of VRAM from address 0 with no header (.SR8, .SC5, .sca dumps of
 // emulators and tools), most of them partial screens. VRAM holds its screens in pages: SET PAGE
 // n shows 32 KiB page n in SCREEN 5 and 6 (GRAPHIC4/5, four pages in 128 KiB) and 64 KiB page n
-// in SCREEN 7 to 12 (GRAPHIC6/7, two pages).
+// in SCREEN 7 to 12 (GRAPHIC6/7, two pages); a pattern mode's dump is an MSX1's 16 KiB.
 int32_t RawPageBytes(ScreenMode mode);
 // Pages of a dump of size bytes in mode, the last one possibly partial (0 for an empty dump).
 int32_t RawPageCount(size_t size, ScreenMode mode);
@@ -87,9 +87,11 @@ bool LoadRawVramBytes(const uint8_t* bytes, size_t size, ScreenMode mode, int32_
 LoadResult LoadScreenFileNamed(const char* name, Picture* picture, LoadProblem* problem = nullptr);
 
 // The same for a file's bytes already read (at most kBsaveMaxFileBytes of them), as if they were
-// the file `name`: its extension picks the mode, its companion palette file is read.
+// the file `name`: its extension picks the mode, its companion palette file is read. The viewer
+// reads in its six bitmap modes; vramoria-convert in the pattern modes too (by extension, or a
+// BSAVE range of exactly their tables: PatternModeOfRange).
 LoadResult LoadScreenFileBytes(const char* name, const uint8_t* bytes, size_t size, Picture* picture,
-                               LoadProblem* problem = nullptr);
+                               LoadProblem* problem = nullptr, ModeFamily family = kBitmapModes);
 
 // The palettes' part of a palette file: after the header of a plain BSAVE file whose range is a
 // whole number of palettes (BASIC's BSAVE "X.PL5",&H7680,&H769F,S of the palette table), the
@@ -101,13 +103,15 @@ struct PaletteFileBody {
 };
 PaletteFileBody FindPaletteFileBody(const uint8_t* bytes, size_t size);
 
-// Size of the plain BSAVE file that saving writes in a mode: palette-table address + 39
-// (30375 for SCREEN 5 and 6, 64167 for the others).
+// Size of the plain BSAVE file that saving writes in a mode: the mode's saved bytes + 7
+// (30375 for SCREEN 5 and 6, 64167 for SCREEN 7 to 12, 14343 for SCREEN 2 and 4, 8263 for
+// SCREEN 1 and 3).
 int32_t BsaveFileSize(int32_t mode);
 
 // Writes the plain BSAVE file image of the picture's mode into out (BsaveFileSize bytes):
-// header FE 0000 L+31 0000, VRAM 0..L-1, then the 32 bytes of the current palette.
-// Returns the number of bytes written.
+// header FE 0000 S-1 0000 and VRAM 0..S-1 (S = the mode's savedBytes), the 32 bytes at the
+// palette table L replaced by the current palette. For the bitmap modes S = L + 32: VRAM
+// 0..L-1, then the palette. Returns the number of bytes written.
 int32_t BuildBsaveImage(const Picture& picture, uint8_t* out);
 
 // Save As: writes the BSAVE file image to path, completely or not at all (an existing file is

@@ -31,13 +31,33 @@ void LoadCompanionPalette(Picture* picture, const char* name, int32_t extension,
 // (32 bytes of 0x33, say) the table of a sprite sheet whose colours a program sets at run time.
 // On the machine such a picture shows in whatever palette is current, so it opens in the
 // standard one; the table stays selectable.
+//
+// In the pattern modes the table's bytes are unused VRAM on an MSX1 (sprite data or whatever was
+// there), so a table with a bit set that no palette word has (words are 0RRR0BBB 00000GGG) is
+// no palette either.
 bool InternalPaletteIsBlank(const Picture& picture) {
     const MsxPalette* table = GetPaletteSlot(picture, kPaletteInternal);
     if (table == nullptr) return false;
+    if (IsPatternMode(picture.screenMode)) {
+        for (int32_t n = 0; n < 16; ++n) {
+            if ((table->bytes[2 * n] & 0x88) != 0 || (table->bytes[2 * n + 1] & 0xF8) != 0) return true;
+        }
+    }
     for (int32_t n = 1; n < 16; ++n) {
         if (PaletteWord(table->bytes, n) != PaletteWord(table->bytes, 0)) return false;
     }
     return true;
+}
+
+// The mode of a loaded file: its extension's, else (for a reader of every mode) a range of
+// exactly a pattern mode's tables, else the size rule.
+ModeByName LoadedMode(const char* extension, const Picture& loaded, ModeFamily family) {
+    ModeByName detected = DetectScreenMode(extension, loaded.dataSize, family);
+    if (!detected.byName && family == kAllModes) {
+        const int32_t pattern = PatternModeOfRange(loaded.loadedHeader);
+        if (pattern >= 0) detected.screenMode = static_cast<ScreenMode>(pattern);
+    }
+    return detected;
 }
 
 }  // namespace
@@ -51,12 +71,12 @@ LoadResult LoadScreenFileNamed(const char* name, Picture* picture, LoadProblem* 
 }
 
 LoadResult LoadScreenFileBytes(const char* name, const uint8_t* bytes, size_t size, Picture* picture,
-                               LoadProblem* problem) {
+                               LoadProblem* problem, ModeFamily family) {
     Picture loaded;
     LoadResult result = LoadBsaveBytes(bytes, size, &loaded, problem);
     if (result != kLoadOk) return result;
     const int32_t extension = ExtensionOffset(name);
-    const ModeByName detected = DetectScreenMode(name + extension, loaded.dataSize);
+    const ModeByName detected = LoadedMode(name + extension, loaded, family);
     loaded.screenMode = detected.screenMode;
     loaded.paletteIndex = InternalPaletteIsBlank(loaded) ? kPaletteStandard : kPaletteInternal;
     if (detected.companionExtension != nullptr) {
@@ -69,6 +89,11 @@ LoadResult LoadScreenFileBytes(const char* name, const uint8_t* bytes, size_t si
 
 int32_t RawPageBytes(ScreenMode mode) {
     switch (mode) {
+        case kScreen1:  // the pattern modes: an MSX1's whole 16 KiB of VRAM
+        case kScreen2:
+        case kScreen3:
+        case kScreen4:
+            return 0x4000;
         case kScreen5:  // GRAPHIC4 and GRAPHIC5: 128 bytes a line, 256 lines a page
         case kScreen6:
             return 0x8000;

@@ -8,13 +8,23 @@
 
 namespace {
 
+// A bitmap mode's file holds VRAM up to its palette table and the table; a pattern mode's all of
+// its tables (SCREEN 2/4 to the end of the colour table, SCREEN 1/3 to the end of the palette
+// table, which lies after the others).
+constexpr int32_t kPattern2Bytes = 0x3800;  // patterns, names, sprites, palette, colours
+constexpr int32_t kPattern1Bytes = 0x2040;  // SCREEN 1 and 3: up to the palette table's end
+
 constexpr ScreenModeInfo kScreenModes[kScreenModeCount] = {
-    {"SCREEN 5", 256, 128, kSmallPaletteTable, "sc5"},
-    {"SCREEN 6", 512, 128, kSmallPaletteTable, "sc6"},
-    {"SCREEN 7", 512, 256, kLargePaletteTable, "sc7"},
-    {"SCREEN 8", 256, 256, kLargePaletteTable, "sc8"},
-    {"SCREEN 10/11", 256, 256, kLargePaletteTable, "sca"},
-    {"SCREEN 12", 256, 256, kLargePaletteTable, "scc"},
+    {"SCREEN 5", 256, kScreenLines, 128, kSmallPaletteTable, kSmallPaletteTable + 32, "sc5"},
+    {"SCREEN 6", 512, kScreenLines, 128, kSmallPaletteTable, kSmallPaletteTable + 32, "sc6"},
+    {"SCREEN 7", 512, kScreenLines, 256, kLargePaletteTable, kLargePaletteTable + 32, "sc7"},
+    {"SCREEN 8", 256, kScreenLines, 256, kLargePaletteTable, kLargePaletteTable + 32, "sc8"},
+    {"SCREEN 10/11", 256, kScreenLines, 256, kLargePaletteTable, kLargePaletteTable + 32, "sca"},
+    {"SCREEN 12", 256, kScreenLines, 256, kLargePaletteTable, kLargePaletteTable + 32, "scc"},
+    {"SCREEN 1", 256, kPatternLines, 0, 0x2020, kPattern1Bytes, "sc1"},
+    {"SCREEN 2", 256, kPatternLines, 0, 0x1B80, kPattern2Bytes, "sc2"},
+    {"SCREEN 3", 256, kPatternLines, 0, 0x2020, kPattern1Bytes, "sc3"},
+    {"SCREEN 4", 256, kPatternLines, 0, 0x1B80, kPattern2Bytes, "sc4"},
 };
 
 // How the viewer reads a file's extension, first match wins; "?" is any character. The save
@@ -45,6 +55,14 @@ constexpr NameRule kNameRules[] = {
     {"src", kScreen12, ""},
 };
 
+// The pattern modes' names, after the bitmap modes' rules (which they never overlap): .SC2 and
+// .GRP are the usual SCREEN 2 names, .S02 the numbered ones of some tools.
+constexpr NameRule kPatternNameRules[] = {
+    {"sc1", kScreen1, ""}, {"?01", kScreen1, ""}, {"sc2", kScreen2, ""}, {"?02", kScreen2, ""},
+    {"grp", kScreen2, ""}, {"sc3", kScreen3, ""}, {"?03", kScreen3, ""}, {"sc4", kScreen4, ""},
+    {"?04", kScreen4, ""},
+};
+
 bool Matches(const char* pattern, const char* extension) {
     for (int i = 0; i < 3; ++i) {
         char c = extension[i];
@@ -54,19 +72,44 @@ bool Matches(const char* pattern, const char* extension) {
     return true;
 }
 
+const NameRule* FindNameRule(const char* extension, ModeFamily family) {
+    if (std::strlen(extension) != 3) return nullptr;
+    for (const NameRule& rule : kNameRules) {
+        if (Matches(rule.pattern, extension)) return &rule;
+    }
+    if (family == kAllModes) {
+        for (const NameRule& rule : kPatternNameRules) {
+            if (Matches(rule.pattern, extension)) return &rule;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
-ModeByName DetectScreenMode(const char* extension, int32_t dataSize) {
-    if (std::strlen(extension) == 3) {
-        for (const NameRule& rule : kNameRules) {
-            if (Matches(rule.pattern, extension)) {
-                return {rule.screenMode,
-                        rule.companionExtension[0] != 0 ? rule.companionExtension : nullptr, true};
-            }
-        }
+ModeByName DetectScreenMode(const char* extension, int32_t dataSize, ModeFamily family) {
+    if (const NameRule* rule = FindNameRule(extension, family)) {
+        return {rule->screenMode,
+                rule->companionExtension[0] != 0 ? rule->companionExtension : nullptr, true};
     }
     // No extension names a mode: more than 32 KiB of data cannot be a SCREEN 5 picture.
     return {dataSize > 0x8000 ? kScreen7 : kScreen5, nullptr, false};
+}
+
+int32_t PatternModeOfRange(const BsaveHeader& header) {
+    if (header.type != kBsavePlain || header.startAddress != 0) return -1;
+    switch (header.endAddress) {
+        case 0x37FF:  // SCREEN 2: patterns, names, sprite attributes and colours
+        case 0x3FFF:  // the whole 16 KiB of an MSX1's VRAM, sprite patterns too
+            return kScreen2;
+        case 0x201F:  // SCREEN 1: patterns, names and the 32 colour bytes
+        case 0x203F:  // and MSX2 BASIC's palette table after them
+            return kScreen1;
+        case 0x0AFF:  // SCREEN 3: the blocks and the names
+            return kScreen3;
+        default:
+            return -1;
+    }
 }
 
 const ScreenModeInfo& ScreenModeOf(int32_t mode) {

@@ -11,7 +11,23 @@
 //   4  SCREEN 10/11 (GRAPHIC7 + YJK + YAE on the V9958)           256x212  256 B/line  pal 0xFA80
 //   5  SCREEN 12 (GRAPHIC7 + YJK on the V9958)                    256x212  256 B/line  pal 0xFA80
 //
-// All modes have 212 lines, top line first. A SCREEN 6 pixel value p means palette colour 5*p
+// and the four pattern modes of the MSX1's TMS9918, which the V9938 keeps (256x192, 32x24 cells
+// of 8x8 pixels; tables at the addresses MSX-BASIC sets):
+//
+//   6  SCREEN 1  (GRAPHIC1)   patterns 0x0000, names 0x1800, colours 0x2000 (one byte per 8
+//                             patterns)                                          pal 0x2020
+//   7  SCREEN 2  (GRAPHIC2)   patterns 0x0000-0x17FF, names 0x1800-0x1AFF, colours
+//                             0x2000-0x37FF (one byte per pattern line), a table per third
+//                                                                                pal 0x1B80
+//   8  SCREEN 3  (MULTICOLOR) blocks 0x0000, names 0x0800: 4x4-pixel blocks of one colour
+//                                                                                pal 0x2020
+//   9  SCREEN 4  (GRAPHIC3)   the tables of SCREEN 2 (only its sprites differ)   pal 0x1B80
+//
+// The palette-table addresses are where MSX2 BASIC keeps its copy of the palette in each mode
+// (MSX2 Technical Handbook, ASCII 1987, the VRAM maps of chapter 4); on an MSX1 those bytes are
+// unused VRAM.
+//
+// The bitmap modes have 212 lines, the pattern modes 192, top line first. A SCREEN 6 pixel value p means palette colour 5*p
 // (0, 5, 10, 15): the V9938 shows GRAPHIC5 through the same 16-entry palette as GRAPHIC4, and
 // BASIC programs put their four colours at those codes, so the program reads them that way
 // everywhere (display and conversions).
@@ -42,18 +58,31 @@ enum ScreenMode : int32_t {
     kScreen8 = 3,   // GRAPHIC7
     kScreen10 = 4,  // SCREEN 10/11: YJK with the YAE attribute bit
     kScreen12 = 5,  // YJK
-    kScreenModeCount = 6,
+    kScreen1 = 6,   // GRAPHIC1: 32x24 patterns, two colours per group of eight patterns
+    kScreen2 = 7,   // GRAPHIC2: 768 patterns, two colours per pattern line
+    kScreen3 = 8,   // MULTICOLOR: 64x48 blocks of 4x4 pixels
+    kScreen4 = 9,   // GRAPHIC3: GRAPHIC2 with sprite mode 2
+    kScreenModeCount = 10,
 };
+
+// The viewer's modes, and the first index of the pattern modes.
+constexpr int32_t kBitmapModeCount = 6;
+
+// True for SCREEN 1 to 4, the MSX1 pattern modes.
+constexpr bool IsPatternMode(int32_t mode) { return mode >= kBitmapModeCount && mode < kScreenModeCount; }
 
 struct ScreenModeInfo {
     char name[16];          // "SCREEN 5" ... as the user knows it
     int32_t width;          // pixels per line
-    int32_t bytesPerLine;   // 128 or 256
+    int32_t lines;          // 212, or 192 for the pattern modes
+    int32_t bytesPerLine;   // 128 or 256; 0 for the pattern modes
     int32_t paletteTable;   // VRAM address of the palette table
+    int32_t savedBytes;     // VRAM bytes a saved file holds: 0 to the end of the last table
     char saveExtension[4];  // "sc5" ...
 };
 
-constexpr int32_t kScreenLines = 212;
+constexpr int32_t kScreenLines = 212;           // the bitmap modes
+constexpr int32_t kPatternLines = 192;          // the pattern modes
 constexpr int32_t kSmallBitmapBytes = 0x6A00;   // 212 lines x 128 bytes (SCREEN 5, 6)
 constexpr int32_t kLargeBitmapBytes = 0xD400;   // 212 lines x 256 bytes (SCREEN 7, 8, 10-12)
 constexpr int32_t kSmallPaletteTable = 0x7680;  // SCREEN 5, 6
@@ -61,7 +90,7 @@ constexpr int32_t kLargePaletteTable = 0xFA80;  // SCREEN 7, 8, 10/11, 12
 constexpr int32_t kPaletteTableBytes = 32;
 constexpr int32_t kVramSpace = 0x10000;         // 64 KiB: what a 16-bit BSAVE address reaches
 
-// The facts of a mode (0..5).
+// The facts of a mode (0..9).
 const ScreenModeInfo& ScreenModeOf(int32_t mode);
 
 // The 7-byte header of a BSAVE file (image/bsave.h describes it); type 0 for an empty file.
@@ -94,7 +123,8 @@ struct Picture {
 // `size` bytes, and sets dataSize = size and imageSize = min(size, 0xD400). Returns the bytes.
 uint8_t* AllocateVram(Picture* picture, int32_t size);
 
-// Palette-table address of a mode: 0x7680 for SCREEN 5 and 6, 0xFA80 for the others.
+// Palette-table address of a mode: 0x7680 for SCREEN 5 and 6, 0xFA80 for SCREEN 7 to 12,
+// 0x2020 for SCREEN 1 and 3, 0x1B80 for SCREEN 2 and 4.
 int32_t PaletteTableAddress(int32_t mode);
 
 // True when dataSize reaches the end of the current mode's palette table.
@@ -113,7 +143,7 @@ void ApplyPaletteFallback(Picture* picture);
 bool SelectPaletteSlot(Picture* picture, int32_t slot);
 
 // Mode selection: reinterprets the bytes, which are not touched. Returns false (and changes
-// nothing) for an index outside 0..5. The caller rebuilds the display.
+// nothing) for an index outside 0..9. The caller rebuilds the display.
 bool SelectScreenMode(Picture* picture, int32_t mode);
 
 // Takes the palettes of a palette file's bytes (after its BSAVE header, where it has one: see
@@ -130,6 +160,9 @@ enum PaletteFileResult : int32_t {
 // Reads a palette file and takes its palettes; on failure nothing changes.
 PaletteFileResult OpenPaletteFile(Picture* picture, const char* path);
 
+// Which modes a reader knows: the viewer's six bitmap modes, or those and the pattern modes.
+enum ModeFamily : int32_t { kBitmapModes, kAllModes };
+
 // The mode a file's extension (without its "."; any case) names, and for sr5/sr7 the extension
 // of the companion palette file ("pl5", "pl7"; nullptr for the others). With no extension
 // that names a mode, the mode follows from dataSize.
@@ -138,4 +171,10 @@ struct ModeByName {
     const char* companionExtension;
     bool byName;  // the extension named the mode (false: the size rule chose it)
 };
-ModeByName DetectScreenMode(const char* extension, int32_t dataSize);
+ModeByName DetectScreenMode(const char* extension, int32_t dataSize,
+                            ModeFamily family = kBitmapModes);
+
+// The pattern mode a plain BSAVE file's range names when it is exactly the tables of one
+// (0x0000-0x37FF or -0x3FFF: SCREEN 2; 0x0000-0x201F or -0x203F: SCREEN 1; 0x0000-0x0AFF:
+// SCREEN 3), or -1.
+int32_t PatternModeOfRange(const BsaveHeader& header);

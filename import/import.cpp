@@ -130,6 +130,10 @@ int32_t ImportBytes(ScreenMode mode) {
         case kScreen8:  // GRAPHIC7 and YJK: fixed colours, the bitmap alone
         case kScreen12:
             return kLargeBitmapBytes;
+        case kScreen1:  // the pattern modes are no import targets (the options refuse them)
+        case kScreen2:
+        case kScreen3:
+        case kScreen4:
         case kScreenModeCount:
             break;
     }
@@ -294,6 +298,10 @@ std::vector<uint8_t> ImportFitted(const uint8_t* rgb, ScreenMode mode, DitherMod
         case kScreen12:
             EncodeYjk(rgb, nullptr, dither, vram.data(), nullptr);
             break;
+        case kScreen1:  // no import target: the picture stays black
+        case kScreen2:
+        case kScreen3:
+        case kScreen4:
         case kScreenModeCount:
             break;
     }

@@ -11,6 +11,7 @@
 #include "codec/endian.h"
 #include "image/picture.h"
 #include "palette/palette.h"
+#include "render/pattern.h"
 #include "render/yjk.h"
 
 namespace {
@@ -28,29 +29,37 @@ struct BitmapLayout {
     uint16_t bitsPerPixel;
     uint8_t widthFactor;     // 2 for the 512-pixel modes
     uint32_t colourEntries;  // RGBQUADs in the file image's colour table
+    uint32_t lines;          // 212, or 192 for the pattern modes
 };
 
 BitmapLayout LayoutOf(int32_t mode) {
     switch (mode) {
         case kScreen5:  // GRAPHIC4: 4 bpp through the 16-entry palette
-            return {4, 1, 16};
+            return {4, 1, 16, kScreenLines};
         case kScreen6:  // GRAPHIC5: 2 bpp shown as 4 bpp (colour codes 0, 5, 10, 15)
         case kScreen7:  // GRAPHIC6: 4 bpp, 512 wide
-            return {4, 2, 16};
+            return {4, 2, 16, kScreenLines};
         case kScreen8:  // GRAPHIC7: one GGGRRRBB byte per pixel, a fixed 256-entry table
-            return {8, 1, 256};
+            return {8, 1, 256, kScreenLines};
         case kScreen10:  // YJK + YAE and plain YJK are decoded to true colour
         case kScreen12:
-            return {24, 1, 0};
+            return {24, 1, 0, kScreenLines};
+        case kScreen1:  // the pattern modes: colour codes 0-15, 4 bpp, 192 lines
+        case kScreen2:
+        case kScreen3:
+        case kScreen4:
+            return {4, 1, 16, kPatternLines};
+        case kScreenModeCount:
+            break;
     }
-    return {24, 1, 0};  // not reached: a picture's mode is always 0..5
+    return {24, 1, 0, kScreenLines};  // not reached: a picture's mode is always 0..9
 }
 
 uint32_t OffBitsOf(const BitmapLayout& layout) { return kHeaderBytes + 4 * layout.colourEntries; }
 
-// 212 lines of 32 x bits x widthFactor bits: rows are whole 32-bit words in every mode.
+// Lines of 32 x bits x widthFactor bytes: rows are whole 32-bit words in every mode.
 uint32_t FileSizeOf(const BitmapLayout& layout) {
-    return OffBitsOf(layout) + kScreenLines * 32u * layout.bitsPerPixel * layout.widthFactor;
+    return OffBitsOf(layout) + layout.lines * 32u * layout.bitsPerPixel * layout.widthFactor;
 }
 
 bool HasHalfWidthView(int32_t mode) { return mode == kScreen6 || mode == kScreen7; }
@@ -161,6 +170,13 @@ int32_t LastImageLine(int32_t imageSize) {
     return imageSize > 0 ? (imageSize - 1) >> 8 : -1;
 }
 
+// The pattern modes: 192 lines decoded from the tables, bottom line first.
+void FillPatternRows(const Picture& picture, uint8_t* rows) {
+    for (int32_t line = kPatternLines - 1; line >= 0; --line, rows += 128) {
+        PatternRow(picture, line, rows);
+    }
+}
+
 void FillLargeRows(const Picture& picture, uint8_t* rows, const uint8_t* paletteColours) {
     const int32_t mode = picture.screenMode;
     const uint32_t rowBytes = mode == kScreen10 || mode == kScreen12 ? 768 : 256;
@@ -184,6 +200,11 @@ void FillLargeRows(const Picture& picture, uint8_t* rows, const uint8_t* palette
                 break;
             case kScreen5:  // 128-byte lines: FillScreen5Rows / FillScreen6Rows
             case kScreen6:
+            case kScreen1:  // tables, not lines: FillPatternRows
+            case kScreen2:
+            case kScreen3:
+            case kScreen4:
+            case kScreenModeCount:
                 break;
         }
     }
@@ -192,17 +213,17 @@ void FillLargeRows(const Picture& picture, uint8_t* rows, const uint8_t* palette
 }  // namespace
 
 void InitBitmapHeaders(uint8_t* buffer, uint16_t bitsPerPixel, uint32_t offBits,
-                       uint8_t widthFactor) {
+                       uint8_t widthFactor, uint32_t lines) {
     std::memset(buffer, 0, kColourTableOffset);
     uint8_t* file = buffer + 2;
     file[0] = 'B';
     file[1] = 'M';
-    Put32(file + 2, offBits + kScreenLines * 32u * bitsPerPixel * widthFactor);  // bfSize
-    Put32(file + 10, offBits);                                                   // bfOffBits
+    Put32(file + 2, offBits + lines * 32u * bitsPerPixel * widthFactor);  // bfSize
+    Put32(file + 10, offBits);                                            // bfOffBits
     uint8_t* info = buffer + kInfoOffset;
     Put32(info + 0, kInfoHeaderBytes);      // biSize
     Put32(info + 4, 256u * widthFactor);    // biWidth
-    Put32(info + 8, kScreenLines);          // biHeight > 0: bottom-up rows
+    Put32(info + 8, lines);                 // biHeight > 0: bottom-up rows
     Put16(info + 12, 1);                    // biPlanes
     Put16(info + 14, bitsPerPixel);         // biBitCount; biCompression 0 = BI_RGB
     Put32(info + 24, 8000u * widthFactor);  // biXPelsPerMeter: 512-wide modes have thin pixels
@@ -230,7 +251,7 @@ DisplayBitmap BuildDisplayBitmap(const Picture& picture, ColourMapping colours) 
     bitmap.buffer.resize(2 + fileSize + (HasHalfWidthView(mode) ? kHalfWidthViewBytes : 0));
     bitmap.viewInfoOffset = kInfoOffset;
     uint8_t* buffer = bitmap.buffer.data();
-    InitBitmapHeaders(buffer, layout.bitsPerPixel, offBits, layout.widthFactor);
+    InitBitmapHeaders(buffer, layout.bitsPerPixel, offBits, layout.widthFactor, layout.lines);
 
     uint8_t paletteColours[64];
     PaletteToRgbQuads(CurrentPalette(picture), paletteColours);
@@ -254,6 +275,15 @@ DisplayBitmap BuildDisplayBitmap(const Picture& picture, ColourMapping colours) 
         case kScreen10:
         case kScreen12:
             break;
+        case kScreen1:  // the pattern modes: the palette, or on an MSX1 the TMS9918's colours
+        case kScreen2:
+        case kScreen3:
+        case kScreen4:
+            std::memcpy(colourTable, colours == kHardwareColours ? kTms9918Colours : paletteColours,
+                        sizeof paletteColours);
+            break;
+        case kScreenModeCount:
+            break;
     }
 
     uint8_t* rows = buffer + 2 + offBits;
@@ -270,6 +300,14 @@ DisplayBitmap BuildDisplayBitmap(const Picture& picture, ColourMapping colours) 
         case kScreen12:
             FillLargeRows(picture, rows, paletteColours);
             break;
+        case kScreen1:
+        case kScreen2:
+        case kScreen3:
+        case kScreen4:
+            FillPatternRows(picture, rows);
+            break;
+        case kScreenModeCount:
+            break;
     }
     return bitmap;
 }
@@ -279,3 +317,5 @@ uint32_t DisplayBitmap::FileSize() const { return Get32(FileImage() + 2); }
 uint32_t DisplayBitmap::PixelOffset() const { return Get32(FileImage() + 10); }
 
 int32_t DisplayBitmap::Width() const { return static_cast<int32_t>(Get32(FileInfo() + 4)); }
+
+int32_t DisplayBitmap::Height() const { return static_cast<int32_t>(Get32(FileInfo() + 8)); }

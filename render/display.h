@@ -4,7 +4,8 @@
 //   offset 2            BITMAPFILEHEADER (14)        } bytes 2 .. 2+bfSize are a BMP file,
 //   offset 16           BITMAPINFOHEADER (40)        } bytes 16 .. 2+bfSize a packed DIB
 //   offset 56           colour table: 16 entries (SCREEN 5/6/7), 256 (SCREEN 8), none (10-12)
-//   offset 2+bfOffBits  212 rows, bottom line first (Windows' bottom-up DIB)
+//   offset 2+bfOffBits  212 rows (192 in the pattern modes), bottom line first (Windows'
+//                       bottom-up DIB)
 //   offset 2+bfSize     SCREEN 6/7 only: BITMAPINFOHEADER + 256-entry half-width colour table,
 //                       which reads the same 4-bit rows as 256 pixels of 8 bits (the 1:1 view)
 //
@@ -13,6 +14,7 @@
 //   SCREEN 6, 7     4    512        118        256   54390    55456
 //   SCREEN 8        8    256       1078        256   55350    55352
 //   SCREEN 10-12   24    256         54        768  162870   162872
+//   SCREEN 1-4      4    256        118        128   24694    24696   (192 rows)
 #pragma once
 
 #include <cstdint>
@@ -66,12 +68,15 @@ struct DisplayBitmap {
     const uint8_t* Rows() const { return FileImage() + PixelOffset(); }
     // biWidth of the file image: 256 or 512.
     int32_t Width() const;
+    // biHeight: 212, or 192 for the pattern modes.
+    int32_t Height() const;
 };
 
 // Which colours SCREEN 6 and SCREEN 8 are shown in. The viewer shows a SCREEN 6 pixel value v
 // as palette colour 5*v and SCREEN 8's 2-bit blue evenly spread (00 52 AD FF); the MSX2's VDP
-// shows v as palette colour v (0-3) and the blue at the palette levels 0, 2, 4 and 7. Every other
-// mode looks the same either way.
+// shows v as palette colour v (0-3) and the blue at the palette levels 0, 2, 4 and 7. The
+// pattern modes show the palette (an MSX2) or the TMS9918's fixed colours (an MSX1). Every
+// other mode looks the same either way.
 enum ColourMapping : int32_t { kViewerColours, kHardwareColours };
 
 // Builds the display bitmap of a picture: its mode, bytes and current palette.
@@ -79,7 +84,7 @@ DisplayBitmap BuildDisplayBitmap(const Picture& picture, ColourMapping colours =
 
 // Zeroes bytes 0-55 of buffer and fills the file and info headers.
 void InitBitmapHeaders(uint8_t* buffer, uint16_t bitsPerPixel, uint32_t offBits,
-                       uint8_t widthFactor);
+                       uint8_t widthFactor, uint32_t lines = kScreenLines);
 
 // One SCREEN 6 byte (four 2-bit pixels) to the two bytes of a 4-bit row showing colour codes
 // 5*p (p in the machine's colours); the first byte is the low half, so a little-endian store

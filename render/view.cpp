@@ -13,6 +13,7 @@ struct Dib {
     const uint8_t* bits;
     int32_t width;
     int32_t bitsPerPixel;
+    int32_t lines;
     int32_t stride;  // rows are padded to whole 32-bit words
 };
 
@@ -22,13 +23,14 @@ Dib MakeDib(const DisplayBitmap& bitmap, const uint8_t* info) {
     dib.bits = bitmap.Rows();
     dib.width = static_cast<int32_t>(Get32(info + 4));
     dib.bitsPerPixel = static_cast<int32_t>(Get16(info + 14));
+    dib.lines = static_cast<int32_t>(Get32(info + 8));
     dib.stride = (dib.width * dib.bitsPerPixel + 31) / 32 * 4;
     return dib;
 }
 
 // Pixel x of picture line y (line 0 is the top, stored last) as red, green, blue.
 void ReadPixel(const Dib& dib, int32_t x, int32_t y, uint8_t* rgb) {
-    const uint8_t* row = dib.bits + (kScreenLines - 1 - y) * dib.stride;
+    const uint8_t* row = dib.bits + (dib.lines - 1 - y) * dib.stride;
     const uint8_t* colour;  // blue, green, red
     switch (dib.bitsPerPixel) {
         case 4: {
@@ -63,7 +65,9 @@ int32_t ViewWidth(const DisplayBitmap& bitmap, ViewSize view) {
     return 0;
 }
 
-int32_t ViewHeight(ViewSize view) { return view == kViewLarge ? 2 * kScreenLines : kScreenLines; }
+int32_t ViewHeight(const DisplayBitmap& bitmap, ViewSize view) {
+    return view == kViewLarge ? 2 * bitmap.Height() : bitmap.Height();
+}
 
 void RenderView(const DisplayBitmap& bitmap, ViewSize view, uint8_t* rgb) {
     // The 1:1 pane paints through the view header (the half-width view for SCREEN 6 and 7); the
@@ -71,9 +75,9 @@ void RenderView(const DisplayBitmap& bitmap, ViewSize view, uint8_t* rgb) {
     // in the latter.
     const Dib dib = MakeDib(bitmap, view == kViewSmall ? bitmap.ViewInfo() : bitmap.FileInfo());
     const int32_t width = ViewWidth(bitmap, view);
-    const int32_t height = ViewHeight(view);
+    const int32_t height = ViewHeight(bitmap, view);
     const int32_t xScale = width / dib.width;  // 1, or 2 when a 256-wide picture is doubled
-    const int32_t yScale = height / kScreenLines;
+    const int32_t yScale = height / dib.lines;
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x, rgb += 3) ReadPixel(dib, x / xScale, y / yScale, rgb);
     }

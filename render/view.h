@@ -7,6 +7,8 @@
 //   large  512 x 424, each pixel 2 x 2     512 x 424, each pixel 1 wide and 2 high (the doubled
 //                                          pane)
 //
+// The pattern modes (SCREEN 1-4) are as SCREEN 5, with 192 lines (384 in the large view).
+//
 // Everything is read from a display bitmap through its own headers (the file image's
 // for full and large, the 1:1 view's for small), as the pane paints it.
 #pragma once
@@ -22,7 +24,7 @@ enum ViewSize : int32_t {
 };
 
 int32_t ViewWidth(const DisplayBitmap& bitmap, ViewSize view);
-int32_t ViewHeight(ViewSize view);
+int32_t ViewHeight(const DisplayBitmap& bitmap, ViewSize view);
 
 // Writes ViewWidth x ViewHeight pixels of the display bitmap, top line first, three bytes each
 // in the order red, green, blue.

@@ -35,7 +35,7 @@ void RefreshMenuStates() {
     }
     HMENU conversions = GetSubMenu(popupMenu, POS_CONVERT_MENU);
     if (conversions != nullptr) {
-        for (int32_t target = 0; target < kScreenModeCount; ++target) {
+        for (int32_t target = 0; target < kBitmapModeCount; ++target) {
             EnableByPosition(conversions, target, ConversionCode(picture.screenMode, target) != 0);
         }
     }
@@ -90,7 +90,7 @@ void ReportError(int32_t messageId, const char* operation) {
 }
 
 void OnCommand(HWND window, int32_t id) {
-    if (id >= IDC_MODE_FIRST && id < IDC_MODE_FIRST + kScreenModeCount) {
+    if (id >= IDC_MODE_FIRST && id < IDC_MODE_FIRST + kBitmapModeCount) {
         // Reinterpret the same bytes in another mode: nothing is converted.
         SelectScreenMode(&picture, id - IDC_MODE_FIRST);
         Rebuild();
@@ -100,7 +100,7 @@ void OnCommand(HWND window, int32_t id) {
         if (SelectPaletteSlot(&picture, id - IDC_PALETTE_FIRST)) Rebuild();
         return;
     }
-    if (id >= IDC_CONVERT_FIRST && id < IDC_CONVERT_FIRST + kScreenModeCount) {
+    if (id >= IDC_CONVERT_FIRST && id < IDC_CONVERT_FIRST + kBitmapModeCount) {
         // A target the current mode does not offer (code 0) is ignored.
         if (ConvertToMode(&picture, id - IDC_CONVERT_FIRST)) Rebuild();
         return;

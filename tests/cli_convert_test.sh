@@ -104,7 +104,7 @@ check "no temporary files left" "" "$(find "$work" -name '*vramoria-*')"
 
 # The real pictures: every conversion each one offers, saved and loaded back in the target mode.
 if [ -d "$pictures" ]; then
-  declare -A offered=([5]="6 7 8 10" [6]="5 7 8 10" [7]="6 8" [8]="" ["10/11"]="10" [12]="10")
+  declare -A offered=([5]="6 7 8 10" [6]="5 7 8 10" [7]="6 8" [8]="" ["10/11"]="10" [12]="10" [1]="" [2]="" [3]="" [4]="")
   declare -A ext=([5]=sc5 [6]=sc6 [7]=sc7 [8]=sc8 [10]=sca [12]=scc)
   declare -A index=([5]=0 [6]=1 [7]=2 [8]=3 [10]=4 [12]=5)
   pairs=0

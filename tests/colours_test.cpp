@@ -29,7 +29,7 @@ Picture MakePicture(int32_t mode) {
 
 std::vector<uint8_t> Render(const Picture& picture, ColourMapping colours, ViewSize view) {
     const DisplayBitmap bitmap = BuildDisplayBitmap(picture, colours);
-    std::vector<uint8_t> rgb(static_cast<size_t>(ViewWidth(bitmap, view)) * ViewHeight(view) * 3);
+    std::vector<uint8_t> rgb(static_cast<size_t>(ViewWidth(bitmap, view)) * ViewHeight(bitmap, view) * 3);
     RenderView(bitmap, view, rgb.data());
     return rgb;
 }

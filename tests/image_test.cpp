@@ -92,8 +92,10 @@ TEST(PaletteTable, PresentOnlyWhenTheDataReachesItsEnd) {
 TEST(ScreenModes, TableMatchesTheVdpLayouts) {
     // Bytes per line times 212 lines must give the bitmap sizes 0x6A00 and 0xD400, and the
     // palette table must lie past the bitmap.
-    for (int32_t m = 0; m < kScreenModeCount; ++m) {
+    for (int32_t m = 0; m < kBitmapModeCount; ++m) {
         const ScreenModeInfo& info = ScreenModeOf(m);
+        EXPECT_EQ(info.lines, kScreenLines);
+        EXPECT_EQ(info.savedBytes, info.paletteTable + kPaletteTableBytes);
         EXPECT_GE(info.paletteTable, info.bytesPerLine * kScreenLines);
         int32_t bitsPerPixel = info.bytesPerLine * 8 / info.width;
         EXPECT_TRUE(bitsPerPixel == 2 || bitsPerPixel == 4 || bitsPerPixel == 8) << m;
@@ -106,7 +108,10 @@ TEST(SelectScreenMode, RefusesIndicesOutsideTheTable) {
     Picture picture;
     EXPECT_TRUE(SelectScreenMode(&picture, kScreen12));
     EXPECT_EQ(picture.screenMode, kScreen12);
-    EXPECT_FALSE(SelectScreenMode(&picture, 6));
+    EXPECT_TRUE(SelectScreenMode(&picture, kScreen4));
+    EXPECT_EQ(picture.screenMode, kScreen4);
+    EXPECT_TRUE(SelectScreenMode(&picture, kScreen12));
+    EXPECT_FALSE(SelectScreenMode(&picture, kScreenModeCount));
     EXPECT_FALSE(SelectScreenMode(&picture, -1));
     EXPECT_EQ(picture.screenMode, kScreen12);
 }

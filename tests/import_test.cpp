@@ -28,7 +28,7 @@ Rendered RenderFull(const Picture& picture) {
     const DisplayBitmap bitmap = BuildDisplayBitmap(picture);
     Rendered r;
     r.width = ViewWidth(bitmap, kViewFull);
-    r.rgb.resize(static_cast<size_t>(r.width) * ViewHeight(kViewFull) * 3);
+    r.rgb.resize(static_cast<size_t>(r.width) * ViewHeight(bitmap, kViewFull) * 3);
     RenderView(bitmap, kViewFull, r.rgb.data());
     return r;
 }

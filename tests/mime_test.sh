@@ -15,7 +15,7 @@ skip() { echo "skip $1"; }
 
 # --- the package: well-formed, exactly the loader's extensions, both languages -----------------
 # The extensions the loader recognises by name (pictures) and the palette files.
-pictures_ext="sc5 sc6 sc7 sc8 sca scb scc sr5 sr6 sr7 sr8 srs sra src s10 s11 s12 ge5 ge7"
+pictures_ext="sc5 sc6 sc7 sc8 sca scb scc sr5 sr6 sr7 sr8 srs sra src s10 s11 s12 ge5 ge7 sc1 sc2 sc3 sc4 s02 s04 grp"
 palettes_ext="pl5 pl7"
 report=$(python3 - "$package" "$thumbnailer" <<'PY' 2>&1
 import sys, xml.etree.ElementTree as ET
@@ -60,8 +60,8 @@ if command -v update-mime-database >/dev/null; then
   mkdir -p "$work/mime/packages"
   cp "$package" "$work/mime/packages/"
   if XDG_DATA_DIRS=$work update-mime-database "$work/mime" 2>"$work/umd.log" && [ ! -s "$work/umd.log" ]; then
-    check "update-mime-database: every glob in globs2" "21" \
-      "$(grep -cE '^50:(image/x-msx-(compressed-)?picture|application/x-msx-palette):\*\.' "$work/mime/globs2")"
+    check "update-mime-database: every glob in globs2" "27 1" \
+      "$(grep -cE '^50:(image/x-msx-(compressed-)?picture|application/x-msx-palette):\*\.' "$work/mime/globs2") $(grep -c '^30:image/x-msx-picture:\*\.grp$' "$work/mime/globs2")"
     check "update-mime-database: two weak magic rules" "2" "$(grep -ac '^\[20:image/x-msx' "$work/mime/magic")"
   else
     check "update-mime-database accepts the package" "" "$(cat "$work/umd.log")"

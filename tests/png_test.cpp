@@ -128,7 +128,7 @@ bool BuildCurrentView(const DisplayBitmap& bitmap, ViewSize view, PngImage* imag
 }
 
 Bytes RenderRgb(const DisplayBitmap& bitmap, ViewSize view) {
-    Bytes rgb(static_cast<size_t>(ViewWidth(bitmap, view)) * ViewHeight(view) * 3);
+    Bytes rgb(static_cast<size_t>(ViewWidth(bitmap, view)) * ViewHeight(bitmap, view) * 3);
     RenderView(bitmap, view, rgb.data());
     return rgb;
 }
@@ -183,7 +183,7 @@ bool EncodeAndCompare(const DisplayBitmap& bitmap, ViewSize view, PngFacts* fact
         return false;
     }
     *facts = ReadFacts(png);
-    return width == ViewWidth(bitmap, view) && height == ViewHeight(view) &&
+    return width == ViewWidth(bitmap, view) && height == ViewHeight(bitmap, view) &&
            decoded == RenderRgb(bitmap, view);
 }
 

@@ -32,7 +32,7 @@ using Results = std::vector<Bytes>;
 void KeepDisplay(const Picture& picture, Results* results) {
     const DisplayBitmap bitmap = BuildDisplayBitmap(picture);
     results->push_back(Bytes(bitmap.buffer.begin(), bitmap.buffer.end()));
-    Bytes rgb(static_cast<size_t>(ViewWidth(bitmap, kViewLarge)) * ViewHeight(kViewLarge) * 3);
+    Bytes rgb(static_cast<size_t>(ViewWidth(bitmap, kViewLarge)) * ViewHeight(bitmap, kViewLarge) * 3);
     RenderView(bitmap, kViewLarge, rgb.data());
     results->push_back(rgb);
 }

@@ -73,7 +73,7 @@ Picture MakeGlyphPicture(const ModeCase& c) {
 }
 
 std::vector<uint8_t> Render(const DisplayBitmap& bitmap, ViewSize view) {
-    std::vector<uint8_t> rgb(static_cast<size_t>(ViewWidth(bitmap, view)) * ViewHeight(view) * 3);
+    std::vector<uint8_t> rgb(static_cast<size_t>(ViewWidth(bitmap, view)) * ViewHeight(bitmap, view) * 3);
     RenderView(bitmap, view, rgb.data());
     return rgb;
 }
@@ -88,7 +88,7 @@ TEST(RenderView, FullShowsTheGlyphUprightInEveryMode) {
         SCOPED_TRACE(ScreenModeOf(c.mode).name);
         const DisplayBitmap bitmap = BuildDisplayBitmap(MakeGlyphPicture(c));
         ASSERT_EQ(ViewWidth(bitmap, kViewFull), c.width);
-        ASSERT_EQ(ViewHeight(kViewFull), 212);
+        ASSERT_EQ(ViewHeight(bitmap, kViewFull), 212);
         const auto rgb = Render(bitmap, kViewFull);
         int wrong = 0;
         for (int y = 0; y < 212; ++y) {
@@ -126,9 +126,9 @@ TEST(RenderView, SmallAndLargeFollowTheFullPicture) {
         const DisplayBitmap bitmap = BuildDisplayBitmap(picture);
         const auto full = Render(bitmap, kViewFull);
         ASSERT_EQ(ViewWidth(bitmap, kViewSmall), 256);
-        ASSERT_EQ(ViewHeight(kViewSmall), 212);
+        ASSERT_EQ(ViewHeight(bitmap, kViewSmall), 212);
         ASSERT_EQ(ViewWidth(bitmap, kViewLarge), 512);
-        ASSERT_EQ(ViewHeight(kViewLarge), 424);
+        ASSERT_EQ(ViewHeight(bitmap, kViewLarge), 424);
         const auto small = Render(bitmap, kViewSmall);
         const auto large = Render(bitmap, kViewLarge);
         const bool half = c.width == 512;

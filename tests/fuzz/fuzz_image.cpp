@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(image.rgb.size() == static_cast<size_t>(image.width) * image.height * 3);
     // Importing is slow beside decoding: a sixteenth of the inputs (first byte 240 and up).
     if (data[0] >= 240 && static_cast<int64_t>(image.width) * image.height <= 4096) {
-        const ScreenMode mode = static_cast<ScreenMode>(data[0] % kScreenModeCount);
+        const ScreenMode mode = static_cast<ScreenMode>(data[0] % kBitmapModeCount);
         const ImportOptions options{static_cast<FitMode>(data[0] / 6 % 3),
                                     static_cast<DitherMode>(data[0] / 18 % 3)};
         const std::vector<uint8_t> vram =
