@@ -94,6 +94,7 @@ struct Facts {
     uint32_t conversions;
     char hex[65];       // the current palette's 32 bytes
     std::string slots;  // the available slots, "0 1 4" (JSON: "0,1,4")
+    bool modeByContent;  // --mode auto chose the mode
 };
 
 void AppendJson(const std::string& name, const Picture& picture, const Facts& facts,
@@ -112,6 +113,7 @@ void AppendJson(const std::string& name, const Picture& picture, const Facts& fa
     out += ",\"missingBytes\":" + std::to_string(picture.missingBytes);
     out += ",\"screenMode\":" + std::to_string(picture.screenMode);
     out += ",\"mode\":\"" + std::string(facts.mode) + "\"";
+    if (facts.modeByContent) out += ",\"modeChosenBy\":\"content\"";
     out += ",\"paletteIndex\":" + std::to_string(picture.paletteIndex);
     out += ",\"filePaletteCount\":" + std::to_string(picture.filePaletteCount);
     out += ",\"availableSlots\":[" + facts.slots + "]";
@@ -136,7 +138,8 @@ void AppendText(const std::string& name, const Picture& picture, const Facts& fa
     AppendFormat(text, "data size:       %d bytes\n", picture.dataSize);
     AppendFormat(text, "image size:      %d bytes\n", picture.imageSize);
     if (picture.missingBytes > 0) AppendFormat(text, "missing bytes:   %d\n", picture.missingBytes);
-    AppendFormat(text, "mode:            %s (screenMode %d)\n", facts.mode, picture.screenMode);
+    AppendFormat(text, "mode:            %s (screenMode %d%s)\n", facts.mode, picture.screenMode,
+                 facts.modeByContent ? ", chosen by content" : "");
     AppendFormat(text, "palette slot:    %s\n", SlotDescription(picture).c_str());
     AppendFormat(text, "file palettes:   %d\n", picture.filePaletteCount);
     AppendFormat(text, "available slots: %s\n", facts.slots.c_str());
@@ -146,9 +149,10 @@ void AppendText(const std::string& name, const Picture& picture, const Facts& fa
 
 }  // namespace
 
-void FormatInfo(const std::string& name, const Picture& picture, bool json, std::string* text) {
+void FormatInfo(const std::string& name, const Picture& picture, bool json, std::string* text,
+                bool modeByContent) {
     Facts facts{picture.loadedHeader, ScreenModeOf(picture.screenMode).name,
-                ConversionTableForMode(picture.screenMode), {}, {}};
+                ConversionTableForMode(picture.screenMode), {}, {}, modeByContent};
     const MsxPalette& palette = CurrentPalette(picture);
     for (int i = 0; i < 32; ++i) std::snprintf(facts.hex + 2 * i, 3, "%02x", palette.bytes[i]);
     for (int32_t slot = 0; slot < kPaletteSlotCount; ++slot) {

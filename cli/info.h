@@ -6,4 +6,5 @@
 #include "image/picture.h"
 
 // --info's text for the picture named name, appended to *text.
-void FormatInfo(const std::string& name, const Picture& picture, bool json, std::string* text);
+void FormatInfo(const std::string& name, const Picture& picture, bool json, std::string* text,
+                bool modeByContent = false);

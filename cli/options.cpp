@@ -35,6 +35,7 @@ const Word kModes[] = {
     {"1", kScreen1}, {"2", kScreen2}, {"3", kScreen3}, {"4", kScreen4},
     {"5", kScreen5}, {"6", kScreen6}, {"7", kScreen7}, {"8", kScreen8},
     {"10", kScreen10}, {"11", kScreen10}, {"12", kScreen12},
+    {"auto", kModeByContent}, {"auto-unnamed", kModeByContentUnnamed},
 };
 
 // --convert M and --import M: the modes a conversion can aim at (SCREEN 11 is not one: the
@@ -242,7 +243,8 @@ const Option kOptions[] = {
     Flag("--json", SetJson),
     Number("--jobs", kJobsMax, "a number", "", SetJobs),
     Flag("--info", AddStep, kStepInfo),
-    Choice("--mode", kModes, "1, 2, 3, 4, 5, 6, 7, 8, 10, 11 or 12", AddStep, kStepMode),
+    Choice("--mode", kModes, "1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, auto or auto-unnamed", AddStep,
+           kStepMode),
     Choice("--palette", kSlots, "standard, internal or 0-7", AddStep, kStepPalette),
     Text("--palette-file", AddStepWithWord, kStepPaletteFile),
     Choice("--view", kViews, "full, small or large", AddStep, kStepView),
@@ -339,7 +341,9 @@ constexpr char kUsage[] =
     "\n"
     "Steps:\n"
     "  --mode M            read the bytes in another mode: M = 5, 6, 7, 8, 10, 11 or 12, or\n"
-    "                      the MSX1 pattern modes 1, 2, 3, 4 (SCREEN 1-4, 256 x 192)\n"
+    "                      the MSX1 pattern modes 1, 2, 3, 4 (SCREEN 1-4, 256 x 192);\n"
+    "                      auto: the mode of the picture's size whose reading is smoothest;\n"
+    "                      auto-unnamed: the same where the extension names no mode\n"
     "                        vramoria-convert pic.bin --mode 8 --info\n"
     "  --palette S         select a palette: S = standard, internal, or 0-7 (file palettes)\n"
     "                        vramoria-convert pic.sc5 --palette standard --info\n"

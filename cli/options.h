@@ -23,6 +23,11 @@ enum StepKind : int32_t {
     kStepWriteThumbnail,  // --thumbnail SIZE, then -o FILE: the 1:1 view fitted to SIZE, as PNG
 };
 
+// --mode auto and --mode auto-unnamed: the mode chosen by the picture's content (always, or
+// only where the file's extension names none).
+constexpr int32_t kModeByContent = -1;
+constexpr int32_t kModeByContentUnnamed = -2;
+
 struct Step {
     StepKind kind;
     int32_t value;     // mode index, palette slot, view

@@ -127,10 +127,11 @@ ReadResult ReadShellPipe(const std::string& name, std::vector<uint8_t>* bytes, b
     return result;
 }
 
-// The mode a raw dump is read in: the first --mode, else the name's, else the size rule's.
+// The mode a raw dump is read in: the first --mode that names one, else the name's, else the
+// size rule's (--mode auto chooses later, among the modes of the dump's size).
 ScreenMode RawMode(const CommandLine& line, const ModeByName& byName) {
     for (const Step& step : line.steps) {
-        if (step.kind == kStepMode) return static_cast<ScreenMode>(step.value);
+        if (step.kind == kStepMode && step.value >= 0) return static_cast<ScreenMode>(step.value);
     }
     return byName.screenMode;
 }
@@ -138,7 +139,10 @@ ScreenMode RawMode(const CommandLine& line, const ModeByName& byName) {
 bool LoadRawDump(const CommandLine& line, const ModeByName& byName,
                  const std::vector<uint8_t>& bytes, Picture* picture, std::string* failure) {
     const ScreenMode mode = RawMode(line, byName);
-    if (LoadRawVramBytes(bytes.data(), bytes.size(), mode, line.page, picture)) return true;
+    if (LoadRawVramBytes(bytes.data(), bytes.size(), mode, line.page, picture)) {
+        picture->modeByName = byName.byName;
+        return true;
+    }
     *failure = "the raw VRAM dump has no page " + std::to_string(line.page) + " in " +
                ScreenModeOf(mode).name + " (it holds " +
                std::to_string(RawPageCount(bytes.size(), mode)) + ")";

@@ -10,6 +10,7 @@
 #include "image/bsave.h"
 #include "palette/palette.h"
 #include "render/display.h"
+#include "render/guess.h"
 #include "render/indexed_view.h"
 #include "render/thumbnail.h"
 #include "render/view.h"
@@ -30,6 +31,7 @@ struct Run {
     std::string failedFile;             // set by a failing step
     std::string failure;
     PictureResult* result = nullptr;    // the real run's text and files
+    bool modeByContent = false;         // --mode auto chose the current mode
 };
 
 bool Failed(Run& run, const std::string& file, const std::string& message) {
@@ -44,7 +46,14 @@ void Rebuild(Run& run) {
 }
 
 bool RunMode(Run& run, const Step& step) {
-    SelectScreenMode(&run.picture, step.value);
+    if (step.value == kModeByContentUnnamed && run.picture.modeByName) return true;
+    if (step.value < 0) {
+        SelectScreenMode(&run.picture, GuessScreenMode(run.picture));
+        run.modeByContent = true;
+    } else {
+        SelectScreenMode(&run.picture, step.value);
+        run.modeByContent = false;
+    }
     Rebuild(run);
     return true;
 }
@@ -67,7 +76,7 @@ bool RunPaletteFile(Run& run, const Step& step) {
 bool RunInfo(Run& run, const Step&) {
     if (!run.dryRun) {
         std::string text;
-        FormatInfo(run.name, run.picture, run.line.json, &text);
+        FormatInfo(run.name, run.picture, run.line.json, &text, run.modeByContent);
         run.result->standardOutput.insert(run.result->standardOutput.end(), text.begin(), text.end());
     }
     return true;

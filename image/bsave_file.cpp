@@ -78,6 +78,7 @@ LoadResult LoadScreenFileBytes(const char* name, const uint8_t* bytes, size_t si
     const int32_t extension = ExtensionOffset(name);
     const ModeByName detected = LoadedMode(name + extension, loaded, family);
     loaded.screenMode = detected.screenMode;
+    loaded.modeByName = detected.byName;
     loaded.paletteIndex = InternalPaletteIsBlank(loaded) ? kPaletteStandard : kPaletteInternal;
     if (detected.companionExtension != nullptr) {
         LoadCompanionPalette(&loaded, name, extension, detected.companionExtension);

@@ -117,6 +117,8 @@ struct Picture {
     // for a BSAVE file.
     int32_t rawPage = 0;
     int32_t rawPages = 0;
+    // The file's extension named its mode (false: the size rule or the tables' range chose it).
+    bool modeByName = false;
 };
 
 // Replaces the picture's bytes by a new zero-filled buffer of the capacity rule's size for

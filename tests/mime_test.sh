@@ -49,7 +49,7 @@ check "three types, each with an English and a Japanese comment" "3 3" \
 check "palettes are a type of their own" "pl5 pl7" \
   "$(awk '$1 == "type" && $2 ~ /palette/ { $1 = $2 = $3 = ""; print }' <<<"$report" | xargs)"
 check "thumbnailer: TryExec" "vramoria-convert" "$(awk '$1 == "tryexec" { print $2 }' <<<"$report")"
-check "thumbnailer: Exec" "vramoria-convert %i --thumbnail %s -o %o" "$(sed -n 's/^exec //p' <<<"$report")"
+check "thumbnailer: Exec" "vramoria-convert %i --mode auto-unnamed --thumbnail %s -o %o" "$(sed -n 's/^exec //p' <<<"$report")"
 check "thumbnailer: its MimeType types are the package's picture types" \
   "thumbnails image/x-msx-compressed-picture known image thumbnails image/x-msx-picture known image" \
   "$(grep '^thumbnails' <<<"$report" | sort | tr '\n' ' ' | xargs)"

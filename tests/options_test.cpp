@@ -133,7 +133,7 @@ TEST(OptionTable, UsageErrorsAreTheToolsOwnWords) {
         const char* error;
     } kCases[] = {
         {{"p.sc5", "--frobnicate"}, "unknown option '--frobnicate'"},
-        {{"p.sc5", "--mode", "9"}, "--mode takes 1, 2, 3, 4, 5, 6, 7, 8, 10, 11 or 12, not '9'"},
+        {{"p.sc5", "--mode", "9"}, "--mode takes 1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, auto or auto-unnamed, not '9'"},
         {{"p.sc5", "--palette", "8"}, "--palette takes standard, internal or 0-7, not '8'"},
         {{"p.sc5", "--palette", "07"}, "--palette takes standard, internal or 0-7, not '07'"},
         {{"p.sc5", "--convert", "11"}, "--convert takes 5, 6, 7, 8, 10 or 12, not '11'"},
