@@ -57,6 +57,7 @@ void AppendJsonString(std::string* out, const char* s) {
 }
 
 const char* LoadedType(const Picture& picture) {
+    if (picture.blockLines > 0) return "block";
     if (picture.rawPages > 0) return "raw";
     switch (picture.loadedHeader.type) {
         case kBsavePlain:
@@ -66,6 +67,11 @@ const char* LoadedType(const Picture& picture) {
         default:
             return "empty";
     }
+}
+
+// A COPY block's width in the current mode's pixels.
+int32_t BlockWidth(const Picture& picture) {
+    return picture.blockWidth512 * ScreenModeOf(picture.screenMode).width / 512;
 }
 
 // The selected palette in the words --palette takes: "standard", "internal", "file palette N
@@ -102,6 +108,10 @@ void AppendJson(const std::string& name, const Picture& picture, const Facts& fa
     std::string out = "{\"file\":";
     AppendJsonString(&out, name.c_str());
     out += ",\"type\":\"" + std::string(LoadedType(picture)) + "\"";
+    if (picture.blockLines > 0) {
+        out += ",\"blockWidth\":" + std::to_string(BlockWidth(picture));
+        out += ",\"blockHeight\":" + std::to_string(picture.blockLines);
+    }
     if (picture.rawPages > 0) {
         out += ",\"rawPage\":" + std::to_string(picture.rawPage);
         out += ",\"rawPages\":" + std::to_string(picture.rawPages);
@@ -126,7 +136,10 @@ void AppendText(const std::string& name, const Picture& picture, const Facts& fa
                 std::string* text) {
     const BsaveHeader& header = facts.header;
     text->append("file:            " + PrintableName(name) + "\n");
-    if (picture.rawPages > 1) {
+    if (picture.blockLines > 0) {
+        AppendFormat(text, "type:            block of BASIC's COPY, %d x %d pixels\n",
+                     BlockWidth(picture), picture.blockLines);
+    } else if (picture.rawPages > 1) {
         AppendFormat(text, "type:            raw VRAM, no header (page %d of pages 0 to %d)\n",
                      picture.rawPage, picture.rawPages - 1);
     } else if (picture.rawPages == 1) {

@@ -164,6 +164,10 @@ bool LoadMsxPicture(const CommandLine& line, const std::string& name,
         DetectScreenMode(name.c_str() + ExtensionOffset(name.c_str()), static_cast<int32_t>(
                              std::min(bytes.size(), static_cast<size_t>(kVramSpace))), kAllModes);
     if (line.raw) return LoadRawDump(line, byName, bytes, picture, failure);
+    // A COPY block is known by its exact size for the mode its name gives.
+    if (byName.byName && LoadCopyBlockBytes(bytes.data(), bytes.size(), byName.screenMode, picture)) {
+        return true;
+    }
     LoadProblem problem;
     const LoadResult loaded =
         LoadScreenFileBytes(name.c_str(), bytes.data(), bytes.size(), picture, &problem, kAllModes);
@@ -226,6 +230,11 @@ bool LoadPictureBytes(const CommandLine& line, const std::string& name,
 }
 
 std::string LoadWarning(const Picture& picture) {
+    if (picture.blockLines > 0) {
+        return "read as a block saved by BASIC's COPY: " +
+               std::to_string(picture.blockWidth512 * ScreenModeOf(picture.screenMode).width / 512) +
+               " x " + std::to_string(picture.blockLines) + " pixels";
+    }
     if (picture.rawPages > 0) {
         std::string note = "read as raw VRAM (no BSAVE header): " +
                            std::to_string(picture.dataSize) + " bytes";

@@ -81,6 +81,17 @@ bool StartsLikeBsave(const uint8_t* bytes, size_t size);
 bool LoadRawVramBytes(const uint8_t* bytes, size_t size, ScreenMode mode, int32_t page,
                       Picture* picture);
 
+// BASIC's COPY (x1,y1)-(x2,y2) TO "file" blocks: a 2-byte width and a 2-byte height in pixels
+// (little-endian), then the pixels row by row, packed as the mode packs them with no padding
+// between rows (100 x 100 in SCREEN 5: 4 + 5,000 bytes). True when size is exactly that of a
+// block of at most a screen in a bitmap mode (and the bytes are no exact-size BSAVE file).
+bool IsCopyBlock(const uint8_t* bytes, size_t size, ScreenMode mode);
+
+// Memory in: the block into *picture in mode, at the top left of an otherwise black screen,
+// the standard palette selected (a block carries none). False, with *picture unchanged, for
+// bytes that are no such block.
+bool LoadCopyBlockBytes(const uint8_t* bytes, size_t size, ScreenMode mode, Picture* picture);
+
 // Loads a picture file as the viewer opens one: reads it, detects the mode from the name,
 // selects the internal palette and reads a companion palette file. On failure *picture is
 // unchanged.

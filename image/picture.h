@@ -119,6 +119,11 @@ struct Picture {
     int32_t rawPages = 0;
     // The file's extension named its mode (false: the size rule or the tables' range chose it).
     bool modeByName = false;
+    // A block saved by BASIC's COPY (x1,y1)-(x2,y2) TO "file": it sits at the top left of the
+    // screen, and what is shown is cropped to it. Its width in 1/512ths of a line (so that it
+    // holds in every mode it is read or converted in) and its lines; 0 for a whole screen.
+    int32_t blockWidth512 = 0;
+    int32_t blockLines = 0;
 };
 
 // Replaces the picture's bytes by a new zero-filled buffer of the capacity rule's size for

@@ -97,4 +97,52 @@ err=$("$tool" "$work/damaged.sc5" --info 2>&1 >/dev/null); rc=$?
 check "damaged.sc5: still refused" 1 "$rc"
 check "damaged.sc5: no --raw advice" "vramoria-convert: $work/damaged.sc5: not a BSAVE" "${err%% file*}"
 
+# BASIC's COPY blocks: recognised by their exact size for the mode the name gives, shown at
+# their size; the same pixels as a BSAVE screen holding them at the top left.
+python3 - "$work" <<'PY'
+import struct, sys
+d = sys.argv[1]
+w, h = 100, 100
+px = [((x + y) // 10) % 16 for y in range(h) for x in range(w)]
+open(d + "/block.sc5", "wb").write(struct.pack("<HH", w, h) + bytes(px[i] << 4 | px[i + 1] for i in range(0, w * h, 2)))
+vram = bytearray(0x6A00)
+for y in range(h):
+    for x in range(w):
+        vram[y * 128 + x // 2] |= px[y * w + x] << (4 if x % 2 == 0 else 0)
+open(d + "/screen.sc5", "wb").write(struct.pack("<BHHH", 0xFE, 0, 0x69FF, 0) + bytes(vram))
+PY
+out=$("$tool" "$work/block.sc5" --info --json 2>/dev/null)
+check "COPY block: its type and size" '"block" 100 100' \
+  "$(field type <<<"$out") $(field blockWidth <<<"$out") $(field blockHeight <<<"$out")"
+err=$("$tool" "$work/block.sc5" -o "$work/block.bmp" --thumbnail 50 -o "$work/block-thumb.png" 2>&1)
+check "COPY block: the note" "vramoria-convert: warning: $work/block.sc5: read as a block saved by BASIC's COPY: 100 x 100 pixels" "$err"
+"$tool" "$work/screen.sc5" -o "$work/screen.bmp" 2>/dev/null
+check "COPY block: the screen's top left, pixel for pixel" "100 x 100, same" "$(python3 - "$work" <<'PY'
+import struct, sys
+d = sys.argv[1]
+def pixels(path):
+    b = open(path, "rb").read()
+    off, = struct.unpack_from("<I", b, 10)
+    w, h, _, bits = struct.unpack_from("<iiHH", b, 18)
+    stride = (w * bits + 31) // 32 * 4
+    table = [tuple(b[54 + 4 * i:57 + 4 * i]) for i in range((off - 54) // 4)]
+    def at(x, y):
+        row = off + (h - 1 - y) * stride
+        if bits == 24:
+            return tuple(b[row + 3 * x:row + 3 * x + 3])
+        v = b[row + x // 2]
+        return table[v >> 4 if x % 2 == 0 else v & 15]
+    return w, h, at
+bw, bh, block = pixels(d + "/block.bmp")
+_, _, screen = pixels(d + "/screen.bmp")
+same = all(block(x, y) == screen(x, y) for y in range(bh) for x in range(bw))
+print("%d x %d, %s" % (bw, bh, "same" if same else "different"))
+PY
+)"
+check "COPY block: thumbnail of the block" "50 50" \
+  "$(python3 -c 'import struct,sys; print(*struct.unpack(">II", open(sys.argv[1],"rb").read(24)[16:24]))' "$work/block-thumb.png")"
+cp "$work/block.sc5" "$work/block.sc8"
+out=$("$tool" "$work/block.sc8" --info --json 2>/dev/null)
+check "COPY block: another mode's size is no block (a raw dump)" '"raw"' "$(field type <<<"$out")"
+
 cli_summary "cli raw"
