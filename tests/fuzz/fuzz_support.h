@@ -48,11 +48,13 @@ inline void CheckDisplayInvariants(const Picture& picture, const DisplayBitmap& 
         case kScreen6: case kScreen7: expected = 54390; extra = 40 + 1024; break;  // GRAPHIC5, 6
         case kScreen8: expected = 55350; break;                // GRAPHIC7
         case kScreen10: case kScreen12: expected = 162870; break;  // YJK
+        case kScreen1: case kScreen2: case kScreen3: case kScreen4: expected = 24694; break;  // 192 lines
         default: FUZZ_CHECK(false);
     }
     FUZZ_CHECK(bitmap.FileSize() == expected);
     FUZZ_CHECK(bitmap.buffer.size() == 2 + expected + extra);
     FUZZ_CHECK(bitmap.Width() == ScreenModeOf(picture.screenMode).width);
+    FUZZ_CHECK(bitmap.Height() == ScreenModeOf(picture.screenMode).lines);
 }
 
 // A folder of this process's own for the files a target writes.
