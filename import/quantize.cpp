@@ -322,8 +322,16 @@ std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::
                 for (int32_t x = 0; x < width; ++x) {
                     const size_t i = static_cast<size_t>(y) * width + x;
                     const uint8_t* p = rgb + 3 * i;
-                    const float offset =
-                        dither == kDitherNone ? 0.0f : BayerOffset(x, y) * kOrderedDitherAmplitude;
+                    // A colour the mode shows exactly is shown so: the ordered offset would
+                    // otherwise turn a sixteenth of a white area into its neighbour level.
+                    const Srgb own{static_cast<float>(p[0]), static_cast<float>(p[1]),
+                                   static_cast<float>(p[2])};
+                    const int nearest = Nearest(own, colours);
+                    if (dither == kDitherNone || Distance(own, colours[nearest]) == 0.0f) {
+                        index[i] = static_cast<uint8_t>(nearest);
+                        continue;
+                    }
+                    const float offset = BayerOffset(x, y) * kOrderedDitherAmplitude;
                     const Srgb want{Clamp(p[0] + offset, 0, 255), Clamp(p[1] + offset, 0, 255),
                                     Clamp(p[2] + offset, 0, 255)};
                     index[i] = static_cast<uint8_t>(Nearest(want, colours));

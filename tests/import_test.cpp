@@ -133,6 +133,33 @@ TEST(Import, GoldenPaletteModes) {
     EXPECT_EQ(Bytes(v8.begin(), v8.begin() + 5), (Bytes{0xFF, 0x00, 0xC1, 0x33, 0x33}));
 }
 
+// A colour the mode shows exactly stays that colour under every dither: a grid of all 256
+// GRAPHIC7 colours (as the viewer shows them) into SCREEN 8, and white beside one exact grey into
+// SCREEN 5, come back pixel for pixel.
+TEST(Import, ExactColoursAreNeverDithered) {
+    static const uint8_t kLevels[8] = {0x00, 0x21, 0x4A, 0x6B, 0x94, 0xB5, 0xDE, 0xFF};
+    static const uint8_t kBlue[4] = {0x00, 0x52, 0xAD, 0xFF};
+    Bytes grid(256 * kImportHeight * 3);
+    for (int32_t y = 0; y < kImportHeight; ++y) {
+        for (int32_t x = 0; x < 256; ++x) {
+            const int32_t c = (x / 16) * 16 + (y / 13) % 16;  // GGGRRRBB, blocks of 16 x 13
+            uint8_t* p = &grid[3 * (static_cast<size_t>(y) * 256 + x)];
+            p[0] = kLevels[(c >> 2) & 7];
+            p[1] = kLevels[c >> 5];
+            p[2] = kBlue[c & 3];
+        }
+    }
+    Bytes greys(256 * kImportHeight * 3, 0xFF);
+    for (size_t i = 0; i < greys.size() / 3; i += 2) std::memset(&greys[3 * i], 0xDE, 3);
+    for (DitherMode dither : {kDitherNone, kDitherOrdered, kDitherDiffusion}) {
+        SCOPED_TRACE(dither);
+        const Rendered eight = RenderFull(ImportedPicture(ImportFitted(grid.data(), kScreen8, dither), kScreen8));
+        EXPECT_TRUE(eight.rgb == grid);
+        const Rendered five = RenderFull(ImportedPicture(ImportFitted(greys.data(), kScreen5, dither), kScreen5));
+        EXPECT_TRUE(five.rgb == greys);
+    }
+}
+
 TEST(Import, GoldenYjkModes) {
     // One group of exact YJK colours: J = 3, K = -2, Y = 10, 12, 14, 16: R = Y + 3,
     // G = Y - 2, B = (5Y - 6 + 2 + 2) >> 2 = 12, 14, 17, 19 (5-bit levels, widened n<<3 | n>>2).
