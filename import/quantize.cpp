@@ -58,31 +58,42 @@ bool ExactPalette(const uint8_t* rgb, int32_t pixels, int32_t count, std::vector
     return true;
 }
 
-// A histogram cell: the pixels whose colours share their top four bits a channel.
+// A histogram cell: the pixels whose colours share their top `bits` bits a channel.
 struct Cell {
     float weight;
     Srgb colour;  // the cell's mean colour
 };
 
-std::vector<Cell> Histogram(const uint8_t* rgb, int32_t pixels) {
-    std::vector<uint32_t> count(4096, 0);
-    std::vector<uint32_t> sums(4096 * 3, 0);
+std::vector<Cell> Histogram(const uint8_t* rgb, int32_t pixels, int bits) {
+    const int shift = 8 - bits;
+    const size_t size = size_t{1} << (3 * bits);
+    std::vector<uint32_t> count(size, 0);
+    std::vector<uint32_t> sums(size * 3, 0);
     for (int32_t i = 0; i < pixels; ++i) {
         const uint8_t* p = rgb + 3 * i;
-        const int key = (p[0] >> 4) << 8 | (p[1] >> 4) << 4 | p[2] >> 4;
-        ++count[static_cast<size_t>(key)];
-        for (int c = 0; c < 3; ++c) sums[static_cast<size_t>(3 * key + c)] += p[c];
+        const size_t key = static_cast<size_t>((p[0] >> shift) << (2 * bits) | (p[1] >> shift) << bits | p[2] >> shift);
+        ++count[key];
+        for (int c = 0; c < 3; ++c) sums[3 * key + static_cast<size_t>(c)] += p[c];
     }
     std::vector<Cell> cells;
-    for (int key = 0; key < 4096; ++key) {
-        const uint32_t n = count[static_cast<size_t>(key)];
+    for (size_t key = 0; key < size; ++key) {
+        const uint32_t n = count[key];
         if (n == 0) continue;
         const float scale = 1.0f / static_cast<float>(n);
         cells.push_back({static_cast<float>(n),
-                         {sums[static_cast<size_t>(3 * key)] * scale, sums[static_cast<size_t>(3 * key + 1)] * scale,
-                          sums[static_cast<size_t>(3 * key + 2)] * scale}});
+                         {sums[3 * key] * scale, sums[3 * key + 1] * scale, sums[3 * key + 2] * scale}});
     }
     return cells;
+}
+
+// True when the picture has at least count different colours.
+bool HasColours(const uint8_t* rgb, int32_t pixels, int32_t count) {
+    std::vector<uint32_t> seen;
+    for (int32_t i = 0; i < pixels && static_cast<int32_t>(seen.size()) < count; ++i) {
+        const uint32_t colour = static_cast<uint32_t>(rgb[3 * i]) << 16 | rgb[3 * i + 1] << 8 | rgb[3 * i + 2];
+        if (std::find(seen.begin(), seen.end(), colour) == seen.end()) seen.push_back(colour);
+    }
+    return static_cast<int32_t>(seen.size()) >= count;
 }
 
 struct Assignment {
@@ -260,17 +271,61 @@ void RefineWords(const std::vector<Cell>& cells, const std::vector<Choice>& word
     }
 }
 
+// Entries for a palette that has fewer words than count (the histogram has fewer cells): one
+// untaken word at a time, the one that lowers the histogram's error most (each cell's colour may
+// lie between levels, so a word beside an entry still helps the dither), or where none does the
+// word nearest to the cell worst served.
+void AddWords(const std::vector<Cell>& cells, const std::vector<Choice>& words, int32_t count,
+              std::vector<int>* chosen, std::vector<bool>* taken) {
+    while (static_cast<int32_t>(chosen->size()) < count) {
+        std::vector<Srgb> entries;
+        for (int w : *chosen) entries.push_back(SrgbOf(words[static_cast<size_t>(w)]));
+        const Assignment a = Assign(cells, entries);
+        int best = -1;
+        float bestGain = 0;
+        for (size_t w = 0; w < words.size(); ++w) {
+            if ((*taken)[w]) continue;
+            const Srgb colour = SrgbOf(words[w]);
+            float gain = 0;
+            for (size_t i = 0; i < cells.size(); ++i) {
+                gain += cells[i].weight * std::max(0.0f, a.bestDistance[i] - Distance(cells[i].colour, colour));
+            }
+            if (gain > bestGain) {
+                bestGain = gain;
+                best = static_cast<int>(w);
+            }
+        }
+        if (best < 0) {
+            size_t worst = 0;
+            for (size_t i = 1; i < cells.size(); ++i) {
+                if (a.bestDistance[i] > a.bestDistance[worst]) worst = i;
+            }
+            best = NearestWord(cells[worst].colour, words, *taken);
+        }
+        (*taken)[static_cast<size_t>(best)] = true;
+        chosen->push_back(best);
+    }
+}
+
 }  // namespace
 
 std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t count, int start) {
     std::vector<Choice> palette;
     if (ExactPalette(rgb, pixels, count, &palette)) return palette;
     const std::vector<Choice> words = AllPaletteWords();
-    const std::vector<Cell> cells = Histogram(rgb, pixels);
+    // Four bits a channel are plenty for most pictures; a smooth one of few hues can fall into
+    // fewer cells than entries, and then six bits tell its colours apart.
+    std::vector<Cell> cells = Histogram(rgb, pixels, 4);
+    if (static_cast<int32_t>(cells.size()) < count) cells = Histogram(rgb, pixels, 6);
     std::vector<Srgb> centres = SeedCentres(cells, count, start);
     RefineCentres(cells, &centres);
     std::vector<bool> taken(512, false);
     std::vector<int> chosen = SnapToWords(centres, words, &taken);
+    // A picture of at least count colours gets count different words: a repeated word is an
+    // entry wasted.
+    if (static_cast<int32_t>(chosen.size()) < count && HasColours(rgb, pixels, count)) {
+        AddWords(cells, words, count, &chosen, &taken);
+    }
     RefineWords(cells, words, &chosen, &taken);
     for (int w : chosen) palette.push_back(words[static_cast<size_t>(w)]);
     while (static_cast<int32_t>(palette.size()) < count) palette.push_back(PaletteWordChoice(0));
@@ -438,7 +493,11 @@ double MapAndRefine(const uint8_t* rgb, int32_t width, DitherMode dither, std::v
                 level[c] = bestLevel;
             }
             const uint16_t word = WordOf(level[0], level[1], level[2]);
-            if (word != moved[e].code) {
+            // An entry does not move onto a word another entry shows: a repeated word is an
+            // entry lost for good.
+            const bool used = std::any_of(moved.begin(), moved.end(),
+                                          [word](const Choice& c) { return c.code == word; });
+            if (word != moved[e].code && !used) {
                 moved[e] = PaletteWordChoice(word);
                 changed = true;
             }

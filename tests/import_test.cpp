@@ -160,6 +160,42 @@ TEST(Import, ExactColoursAreNeverDithered) {
     }
 }
 
+// A picture of at least 16 colours gets 16 different palette words, however close its colours
+// lie: dark, smooth pictures used to fall into a handful of histogram cells and leave the rest
+// of the palette as repeats of black.
+TEST(Import, Screen5PaletteWordsAreDistinct) {
+    struct Case {
+        const char* what;
+        int32_t red, green, blue;  // the ramp's span in each channel, from 0 (or 8 for blue)
+    };
+    const Case cases[] = {
+        {"a dark blue-grey ramp", 40, 30, 70},
+        {"a near-black ramp", 12, 12, 12},
+        {"a dark red ramp", 90, 4, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes rgb(256 * kImportHeight * 3);
+        for (int32_t y = 0; y < kImportHeight; ++y) {
+            for (int32_t x = 0; x < 256; ++x) {
+                uint8_t* p = &rgb[3 * (static_cast<size_t>(y) * 256 + x)];
+                p[0] = static_cast<uint8_t>(c.red * x / 255);
+                p[1] = static_cast<uint8_t>(c.green * y / (kImportHeight - 1));
+                p[2] = static_cast<uint8_t>(8 + c.blue * (x + y) / (255 + kImportHeight));
+            }
+        }
+        for (DitherMode dither : {kDitherNone, kDitherDiffusion}) {
+            const Bytes vram = ImportFitted(rgb.data(), kScreen5, dither);
+            std::vector<uint16_t> words;
+            for (int32_t n = 0; n < 16; ++n) {
+                words.push_back(static_cast<uint16_t>(vram[0x7680 + 2 * n] | vram[0x7681 + 2 * n] << 8));
+            }
+            std::sort(words.begin(), words.end());
+            EXPECT_EQ(std::unique(words.begin(), words.end()) - words.begin(), 16) << "dither " << dither;
+        }
+    }
+}
+
 TEST(Import, GoldenYjkModes) {
     // One group of exact YJK colours: J = 3, K = -2, Y = 10, 12, 14, 16: R = Y + 3,
     // G = Y - 2, B = (5Y - 6 + 2 + 2) >> 2 = 12, 14, 17, 19 (5-bit levels, widened n<<3 | n>>2).
