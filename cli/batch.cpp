@@ -218,6 +218,13 @@ bool CommitPicture(Slot* slot, bool* standardOutputBroken, bool* interrupted) {
         AbortSlot(slot);
         return false;
     }
+    if (!result.standardError.empty() &&
+        !WriteStandardError(result.standardError.data(), result.standardError.size(), reason,
+                            sizeof reason)) {
+        result.messages += std::string(kProgram) + ": cannot write to standard error: " + reason + "\n";
+        AbortSlot(slot);
+        return false;
+    }
     for (size_t i = 0; i < slot->staged.size(); ++i) {
         StagedWrite& staged = slot->staged[i];
         const WriteResult written = CommitStagedWrite(&staged, reason, sizeof reason);

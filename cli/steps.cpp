@@ -132,21 +132,27 @@ bool EncodeOutput(Run& run, const Step& step, const std::string& file, std::vect
     }
 }
 
+// The name an output step writes: "-" for a stream, else the expanded file name.
+std::string OutputName(const Step& step, const std::string& picture, int32_t mode) {
+    return step.stream != 0 ? std::string(kStandardOutputName) : ExpandOutputName(step.text, picture, mode);
+}
+
 // The real run encodes the file; the batch writes it once the picture's steps all succeeded.
 bool RunOutput(Run& run, const Step& step) {
-    const std::string file = ExpandOutputName(step.text, run.name, run.picture.screenMode);
+    const std::string file = OutputName(step, run.name, run.picture.screenMode);
     if (run.dryRun) {
         run.outputs->push_back(file);
         // "out/" or "out/.." names a folder: refused before any folder is made for it.
-        if (file != kStandardOutputName && IsFolderName(file.c_str())) {
+        if (step.stream == 0 && IsFolderName(file.c_str())) {
             return Failed(run, file, "names a folder, not a file to write");
         }
         return true;
     }
     std::vector<uint8_t> bytes;
-    if (!EncodeOutput(run, step, file, &bytes)) return false;
-    if (file == kStandardOutputName) {
-        std::vector<uint8_t>& out = run.result->standardOutput;
+    if (!EncodeOutput(run, step, step.stream != 0 ? step.text : file, &bytes)) return false;
+    if (step.stream != 0) {
+        std::vector<uint8_t>& out =
+            step.stream == 1 ? run.result->standardOutput : run.result->standardError;
         out.insert(out.end(), bytes.begin(), bytes.end());
     } else {
         run.result->files.push_back({file, std::move(bytes)});
@@ -189,7 +195,7 @@ bool RunSteps(Run& run) {
             ok = RunStep(run, step);
             if (!ok && !run.dryRun) return false;
         } else if (IsOutputStep(step)) {
-            run.outputs->push_back(ExpandOutputName(step.text, run.name, run.picture.screenMode));
+            run.outputs->push_back(OutputName(step, run.name, run.picture.screenMode));
         }
     }
     return ok;
@@ -209,7 +215,7 @@ void PlanPicture(const CommandLine& line, const std::string& name, PictureJob* j
         // clash checks as a picture that loads would.
         const ModeByName mode = DetectScreenMode(name.c_str() + ExtensionOffset(name.c_str()), 0);
         for (const Step& step : line.steps) {
-            if (IsOutputStep(step)) job->outputs.push_back(ExpandOutputName(step.text, name, mode.screenMode));
+            if (IsOutputStep(step)) job->outputs.push_back(OutputName(step, name, mode.screenMode));
         }
         return;
     }
@@ -254,6 +260,7 @@ PictureResult RunPicture(const CommandLine& line, PictureJob& job) {
         result.messages += MessageLine(run.failedFile, run.failure);
         result.files.clear();
         result.standardOutput.clear();
+        result.standardError.clear();
         return result;
     }
     result.ok = true;

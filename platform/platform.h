@@ -158,6 +158,8 @@ int32_t PendingTemporaryFiles();
 // Writes all bytes to standard output (binary on Windows), after what stdio holds; false with
 // *reason for a short write (EPIPE for a closed pipe, ENOSPC for /dev/full).
 bool WriteStandardOutput(const void* data, size_t size, char* reason, size_t reasonCapacity);
+// The same for standard error, after what stdio holds of it (binary on Windows).
+bool WriteStandardError(const void* data, size_t size, char* reason, size_t reasonCapacity);
 // Flushes stdio's standard output; false with *reason when any of it could not be written.
 bool FinishStandardOutput(char* reason, size_t reasonCapacity);
 

@@ -4,7 +4,7 @@
 # are byte-identical afterwards, or that the outputs are complete.
 # Usage: cli_safety_test.sh PATH/TO/vramoria-convert SAMPLES-FOLDER CASE
 #   CASE: later-picture same-file failing-step named-twice read-once not-a-file symlink
-#         replaced interrupt long-names bad-input conventions
+#         replaced interrupt long-names bad-input conventions streams
 set -u
 tool=$1
 samples=$2
@@ -352,6 +352,51 @@ conventions)
   printf '\xfe\x00' >bad.sc5
   script -qec "'$tool' testcard.sc5 bad.sc5 testcard.sc6 --info >/dev/null" /dev/null >tty.txt 2>&1
   check "progress cleared before a message" 1 "$(grep -c $'\r\033\\[Kvramoria-convert: bad.sc5: not a BSAVE file' tty.txt)"
+  ;;
+
+streams)
+  # The names of the process's own streams write to the stream, never rename over the file a
+  # stream is redirected to; a name that only expands to "-" is a file.
+  "$tool" testcard.sc5 -o expected.png
+  for name in /dev/stdout /dev/fd/1 /proc/self/fd/1; do
+    echo 'earlier line' >log.txt
+    "$tool" testcard.sc5 -o $name >>log.txt; rc=$?
+    check "$name >> log.txt: status" 0 "$rc"
+    check "$name >> log.txt: the line kept, the PNG appended" "earlier line same" \
+      "$(head -n 1 log.txt) $(tail -c +14 log.txt | same /dev/stdin expected.png)"
+  done
+  for name in /dev/stderr /dev/fd/2 /proc/self/fd/2; do
+    echo 'earlier line' >err.log
+    "$tool" testcard.sc5 --format bsave -o $name 2>>err.log; rc=$?
+    check "$name 2>> err.log: status, line kept, BSAVE appended" "0 earlier line $((13 + 30375))" \
+      "$rc $(head -n 1 err.log) $(stat -c %s err.log)"
+  done
+  check "/dev/stdout into a pipe" "$(stat -c %s expected.png)" "$("$tool" testcard.sc5 -o /dev/stdout | wc -c)"
+  # Other links to a descriptor (/dev/stdin, a link to /dev/stdout, >(...)) are refused.
+  ln -s /dev/stdout to-stdout
+  cp log.txt log.orig
+  err=$("$tool" testcard.sc5 -o to-stdout 2>&1 >>log.txt); rc=$?
+  check "link to /dev/stdout: refused" "1 same" "$rc $(same log.txt log.orig)"
+  check "link to /dev/stdout: message" "vramoria-convert: to-stdout: cannot write the file: not a regular file (an open stream of this process); only regular files are replaced" "$err"
+  "$tool" testcard.sc5 -o /dev/stdin <log.txt 2>/dev/null
+  check "/dev/stdin: refused, kept" "1 same" "$? $(same log.txt log.orig)"
+  "$tool" testcard.sc5 testcard.sc6 -o /dev/stderr 2>/dev/null
+  check "/dev/stderr in a batch: usage" 2 "$?"
+  # "{stem}" of ./-.sc5 is the file ./-, in a batch too; standard output stays empty.
+  cp testcard.sc5 ./-.sc5
+  "$tool" ./-.sc5 testcard.sc6 -o '{stem}' >stdout.bin 2>/dev/null; rc=$?
+  check "{stem} giving -: status, file ./-, nothing on standard output" "0 30375 0" \
+    "$rc $(stat -c %s ./- 2>/dev/null) $(stat -c %s stdout.bin)"
+  # Text and a picture on one stream are refused before anything runs.
+  for words in "--info -o -" "-o - --info" "--info -o /dev/stdout"; do
+    err=$("$tool" testcard.sc5 $words 2>&1 >stdout.bin); rc=$?
+    check "$words: usage, nothing written" "2 0" "$rc $(stat -c %s stdout.bin)"
+  done
+  check "--info -o -: message" 1 "$(grep -c 'the text would be mixed into the picture' <<<"$err")"
+  "$tool" testcard.sc5 --info -o /dev/stderr 2>/dev/null >/dev/null
+  check "--info with -o /dev/stderr: two streams" 0 "$?"
+  "$tool" testcard.sc5 -o '' 2>/dev/null
+  check "-o '': usage" 2 "$?"
   ;;
 
 *)
