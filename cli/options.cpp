@@ -441,8 +441,8 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 on success, 1 when a picture cannot be loaded, a step or a write\n"
     "fails, or standard output cannot be written; 2 for a usage error, two pictures that\n"
-    "would write the same file, or an output that would replace a later picture; 130 or\n"
-    "143 when interrupted (SIGINT, SIGTERM).\n";
+    "would write the same file, or an output that would replace a later picture; 128 + N\n"
+    "when interrupted by signal N (130 SIGINT, 143 SIGTERM, 129 SIGHUP, 131 SIGQUIT).\n";
 
 }  // namespace
 

@@ -138,7 +138,8 @@ void AbortStagedWrite(StagedWrite* staged);
 // "" for success.
 const char* WriteResultOperation(WriteResult result);
 
-// Interrupts (SIGINT, SIGTERM; on Windows Ctrl+C, Ctrl+Break and closing the console). Once
+// Interrupts (SIGINT, SIGTERM, SIGHUP, SIGQUIT; on Windows Ctrl+C, Ctrl+Break and closing the
+// console). Once
 // installed, the first interrupt removes every temporary file being written at that moment and
 // records the signal; the program goes on and should stop at its next check of
 // InterruptSignal(). A staged write then fails as kWriteInterrupted and replaces nothing. A
@@ -147,7 +148,7 @@ const char* WriteResultOperation(WriteResult result);
 // A batch tool uses it thus: install once at start; before each picture, stop when
 // InterruptSignal() != 0; a write that returns kWriteInterrupted is not a failure to report
 // but the end; abort what is still staged, print how many pictures were converted, and exit
-// with 128 + InterruptSignal() (130 for SIGINT, 143 for SIGTERM).
+// with 128 + InterruptSignal() (130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP, 131 for SIGQUIT).
 void InstallInterruptCleanup();
 // 0 while no interrupt came, else its signal number (SIGINT 2, SIGTERM 15); the conventional
 // exit status is then 128 + it.

@@ -506,12 +506,13 @@ WriteResult FlushStagedWrites(StagedWrite* staged, size_t count, char* reason, s
 void InstallInterruptCleanup() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
+    // SIGHUP is the terminal closing under a batch, SIGQUIT Ctrl+\: both would end the process
+    // with its temporary files left and no count, so they are interrupts like the others.
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
     sigemptyset(&action.sa_mask);
-    sigaddset(&action.sa_mask, SIGINT);
-    sigaddset(&action.sa_mask, SIGTERM);
+    for (int signal : signals) sigaddset(&action.sa_mask, signal);
     action.sa_flags = 0;  // no SA_RESTART: a read of standard input returns to be stopped
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signal : signals) sigaction(signal, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 }
 

@@ -245,14 +245,15 @@ replaced)
   ;;
 
 interrupt)
-  # SIGINT and SIGTERM at random moments into a batch of 300 pictures: no temporary file, every
-  # output there is complete, and the closing line counts them.
+  # SIGINT, SIGTERM, SIGHUP (the terminal closing) and SIGQUIT at random moments into a batch of
+  # 300 pictures: no temporary file, every output there is complete, and the closing line counts
+  # them.
   mkdir in
   for i in $(seq -w 300); do cp testcard.sc5 "in/p$i.sc5"; done
   "$tool" testcard.sc5 --convert 7 -o expected.sc7
-  for round in 1 2 3 4 5 6; do
-    signal=INT; status=130
-    [ $((round % 2)) -eq 0 ] && { signal=TERM; status=143; }
+  signals=(INT TERM HUP QUIT); statuses=(130 143 129 131)
+  for round in 1 2 3 4 5 6 7 8; do
+    signal=${signals[$((round % 4))]}; status=${statuses[$((round % 4))]}
     rm -rf out
     "$tool" in/*.sc5 --convert 7 -o 'out/{stem}.sc7' 2>err &
     pid=$!
