@@ -49,9 +49,21 @@ bool RunMode(Run& run, const Step& step) {
     return true;
 }
 
+// Why --palette S cannot be selected, in --palette's words.
+std::string UnavailablePalette(const Picture& picture, int32_t slot) {
+    if (slot == kPaletteInternal) {
+        return "the internal palette is not available (the picture ends before its palette table)";
+    }
+    const std::string what = "file palette " + SlotName(slot) + " is not available";
+    const int32_t count = picture.filePaletteCount;
+    if (count == 0) return what + " (the picture has no palette file)";
+    if (count == 1) return what + " (the palette file holds only file palette 0)";
+    return what + " (the palette file holds file palettes 0-" + std::to_string(count - 1) + ")";
+}
+
 bool RunPalette(Run& run, const Step& step) {
     if (!SelectPaletteSlot(&run.picture, step.value)) {
-        return Failed(run, run.name, "palette slot " + SlotName(step.value) + " is not available");
+        return Failed(run, run.name, UnavailablePalette(run.picture, step.value));
     }
     Rebuild(run);
     return true;

@@ -83,7 +83,7 @@ failing-step)
   check "clash with a failing picture: z.png kept" precious "$(cat z.png)"
   err=$("$tool" lone.sr5 -o z.png --palette 0 2>&1); rc=$?
   check "failing picture: status" 1 "$rc"
-  check "failing picture: message" "vramoria-convert: lone.sr5: palette slot 0 is not available" "$err"
+  check "failing picture: message" "vramoria-convert: lone.sr5: file palette 0 is not available (the picture has no palette file)" "$err"
   check "failing picture: writes nothing" precious "$(cat z.png)"
   # The same for a picture that does not load: its outputs are planned all the same.
   printf '\xfe\x00' >bad.sc5  # a damaged BSAVE file (a headerless one would load as raw VRAM)
@@ -336,7 +336,7 @@ conventions)
   check "JSON of a non-UTF-8 name" '"bad\ufffd\ufffd.sc5"' "$(field file <<<"$out")"
   cp testcard.sc5 "$(printf 'new\nline\033.sc5')"
   err=$("$tool" "$(printf 'new\nline\033.sc5')" --palette 3 2>&1)
-  check "control characters escaped in messages" 'vramoria-convert: new\nline\033.sc5: palette slot 3 is not available' "$err"
+  check "control characters escaped in messages" 'vramoria-convert: new\nline\033.sc5: file palette 3 is not available (the picture has no palette file)' "$err"
   check "control characters escaped in --info" 'file:            new\nline\033.sc5' "$("$tool" "$(printf 'new\nline\033.sc5')" --info | head -n 1)"
   check "control characters escaped in a usage error" "vramoria-convert: unknown option '-x\033[31m'" "$("$tool" "$(printf -- '-x\033[31m')" 2>&1 | head -n 1)"
   # On POSIX a backslash is part of a file name.
