@@ -65,11 +65,28 @@ void PrintLine(const std::string& text) {
     std::fflush(stderr);
 }
 
+// The advice that ends a clash message: a placeholder the -o name lacks that would tell the
+// two pictures apart ({stem} of a.sc5 and a.sc7 is the same; {name} of two folders' a.sc5 too).
+std::string ClashAdvice(const std::string& pattern) {
+    const bool stem = pattern.find("{stem}") != std::string::npos;
+    const bool name = pattern.find("{name}") != std::string::npos;
+    const bool dir = pattern.find("{dir}") != std::string::npos;
+    if (!stem && !name) return " (use {stem} or {name} in the -o name)";
+    if (!name) return " (use {name} in the -o name: {stem} leaves out the extension)";
+    if (!dir) return " (use {dir} in the -o name)";
+    return "";
+}
+
 // Refuses the command line, before anything is written, when two pictures would write the same
 // file or a picture's output would replace a picture, or a palette file, that is read later in
 // the run (its own picture and files already read may be replaced). Returns false after saying
 // which.
-bool CheckOutputs(const std::vector<PictureJob>& jobs, const std::vector<bool>& skipped) {
+bool CheckOutputs(const CommandLine& line, const std::vector<PictureJob>& jobs,
+                  const std::vector<bool>& skipped) {
+    std::vector<std::string> patterns;  // each output's -o name: a picture's outputs follow them
+    for (const Step& step : line.steps) {
+        if (IsOutputStep(step)) patterns.push_back(step.text);
+    }
     std::map<std::string, size_t> pictureAt;  // a picture file -> its position in the run
     for (size_t i = 0; i < jobs.size(); ++i) {
         const std::string key = PictureKey(jobs[i]);
@@ -84,7 +101,8 @@ bool CheckOutputs(const std::vector<PictureJob>& jobs, const std::vector<bool>& 
     std::map<std::string, size_t> writer;  // an output file -> the picture that writes it
     for (size_t i = 0; i < jobs.size(); ++i) {
         if (skipped[i]) continue;
-        for (const std::string& out : jobs[i].outputs) {
+        for (size_t k = 0; k < jobs[i].outputs.size(); ++k) {
+            const std::string& out = jobs[i].outputs[k];
             if (out == kStandardOutputName) continue;
             const std::string key = SameFileKey(out);
             auto palette = paletteReader.find(key);
@@ -108,7 +126,8 @@ bool CheckOutputs(const std::vector<PictureJob>& jobs, const std::vector<bool>& 
             if (!added && it->second != i) {
                 PrintLine(std::string(kProgram) + ": " + PrintableName(out) + ": would be written for both " +
                           PrintableName(jobs[it->second].name) + " and " + PrintableName(jobs[i].name) +
-                          "; nothing was written (use {stem} or {name} in the -o name)\n");
+                          "; nothing was written" + ClashAdvice(k < patterns.size() ? patterns[k] : "") +
+                          "\n");
                 return false;
             }
         }
@@ -528,7 +547,7 @@ int RunBatch(const CommandLine& line) {
     std::vector<PictureJob> jobs(tally.count);
     if (!PlanAll(line, jobLimit, &jobs)) return ReportInterrupt(tally);
     const std::vector<bool> skipped = SkipNamedTwice(&jobs, &tally.skipped);
-    if (!CheckOutputs(jobs, skipped)) return 2;
+    if (!CheckOutputs(line, jobs, skipped)) return 2;
     const bool standardOutputBroken = RunJobs(line, jobs, skipped, jobLimit, &tally);
     if (InterruptSignal() != 0) return ReportInterrupt(tally);
     return Report(tally, standardOutputBroken);

@@ -99,6 +99,16 @@ bool RunColors(Run& run, const Step& step) {
 
 bool RunConvert(Run& run, const Step& step) {
     if (!ConvertToMode(&run.picture, step.value)) {
+        // The conversions a mode offers do not include its own mode (SCREEN 10's YJK-only
+        // conversion aside): a picture already there stays as it is, with a note.
+        if (run.picture.screenMode == step.value) {
+            if (!run.dryRun) {
+                run.result->messages += std::string(kProgram) + ": note: " + PrintableName(run.name) +
+                                        ": already " + ScreenModeOf(step.value).name +
+                                        ", nothing to convert\n";
+            }
+            return true;
+        }
         return Failed(run, run.name, std::string(ScreenModeOf(run.picture.screenMode).name) +
                                          " cannot be converted to SCREEN " + step.text);
     }

@@ -68,6 +68,16 @@ same-file)
   "$tool" sub/../a.sc5 real/b.sc5 -o '{dir}/y.png' 2>/dev/null
   check "dot-dot after a link: status" 2 "$?"
   check "dot-dot after a link: nothing written" "missing missing" "$(kind real/y.png) $(kind y.png)"
+  # The advice names a placeholder the -o name lacks.
+  cp testcard.sc5 real/a.sc7; mkdir -p other; cp testcard.sc5 other/a.sc5
+  while IFS='|' read -r pictures pattern advice; do
+    err=$("$tool" $pictures -o "$pattern" 2>&1)
+    check "advice for $pattern" "nothing was written$advice" "$(grep -o 'nothing was written.*' <<<"$err")"
+  done <<'CASES'
+real/a.sc5 real/b.sc5|x.png| (use {stem} or {name} in the -o name)
+real/a.sc5 real/a.sc7|out/{stem}.png| (use {name} in the -o name: {stem} leaves out the extension)
+real/a.sc5 other/a.sc5|{stem}-{name}.png| (use {dir} in the -o name)
+CASES
   # Distinct files with look-alike names are no clash.
   "$tool" real/a.sc5 link/b.sc5 -o '{dir}/{stem}.png' 2>/dev/null
   check "distinct: status" 0 "$?"
