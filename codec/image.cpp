@@ -11,6 +11,21 @@ ImageFormat SniffImageFormat(const uint8_t* bytes, size_t size) {
     return kImageUnknown;
 }
 
+bool CheckImageSize(const char* kind, int64_t width, int64_t height, std::string* error) {
+    const std::string image = std::string("the ") + kind + " image is " + std::to_string(width) +
+                              " x " + std::to_string(height) + " pixels: ";
+    if (width > kImageMaxSide || height > kImageMaxSide) {
+        *error = image + "at most " + std::to_string(kImageMaxSide) + " pixels a side";
+        return false;
+    }
+    if (width * height > kImageMaxPixels) {
+        *error = image + "at most " + std::to_string(kImageMaxPixels) + " pixels (" +
+                 std::to_string(kImageMaxPixels >> 20) + " Mpixel) in all";
+        return false;
+    }
+    return true;
+}
+
 void CompositeOverBlack(const uint8_t* pixels, size_t count, AlphaLayout layout, uint8_t* rgb) {
     // Red sits at byte 0 of an RGBA pixel and at byte 2 of a BGRA one.
     const int red = layout == kLayoutBgra ? 2 : 0;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // width x height 8-bit sRGB pixels, top line first, red, green, blue. Transparency has been
@@ -17,6 +18,11 @@ struct RgbImage {
 // Limits checked before anything is allocated from a header's claim.
 constexpr int32_t kImageMaxSide = 16384;
 constexpr int64_t kImageMaxPixels = int64_t{1} << 26;  // 64 Mpixel: 192 MiB of RGB at most
+
+// Checks a header's width x height against both limits; false with a message that names the
+// limit the image exceeds ("the PNG image is 16385 x 1 pixels: at most 16384 pixels a side").
+// kind is "PNG" or "BMP".
+bool CheckImageSize(const char* kind, int64_t width, int64_t height, std::string* error);
 
 // The eight bytes every PNG file starts with (PNG specification, 5.2): a non-ASCII byte, the
 // name, and the line endings and end-of-file mark that a text-mode transfer would change.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "codec/endian.h"
 #include "platform/image_read.h"
 
 namespace {
@@ -71,13 +72,7 @@ bool Decode(png_structp png, png_infop info, Source* source, RgbImage* image, st
         return false;
     }
     const uint64_t pixels = uint64_t{header.width} * header.height;
-    if (header.width > kImageMaxSide || header.height > kImageMaxSide ||
-        pixels > static_cast<uint64_t>(kImageMaxPixels)) {
-        *error = "the PNG image is too large (" + std::to_string(header.width) + " x " +
-                 std::to_string(header.height) + "; at most " + std::to_string(kImageMaxSide) +
-                 " pixels a side)";
-        return false;
-    }
+    if (!CheckImageSize("PNG", header.width, header.height, error)) return false;
     // Deflate packs at most about 1032 bytes into one; a 1-bit image needs at least a bit a
     // pixel before compression. A claim the file cannot hold is refused before allocating.
     if (pixels / 8 / 1032 > source->size) {
@@ -110,6 +105,13 @@ bool DecodePng(const uint8_t* bytes, size_t size, RgbImage* image, std::string* 
     error->clear();
     if (size < 8 || png_sig_cmp(bytes, 0, 8) != 0) {
         *error = "not a PNG file";
+        return false;
+    }
+    // The first chunk is IHDR (length 13, "IHDR", width, height, big-endian): its size is
+    // checked here, so that libpng's own limit (which says only "Invalid IHDR data") is never
+    // what refuses it.
+    if (size >= 24 && std::memcmp(bytes + 12, "IHDR", 4) == 0 &&
+        !CheckImageSize("PNG", GetBigEndian32(bytes + 16), GetBigEndian32(bytes + 20), error)) {
         return false;
     }
     Source source{bytes, size, 0, "unknown error"};
