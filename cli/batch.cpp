@@ -178,6 +178,7 @@ struct Slot {
     bool ready = false;
     PictureResult result;                // its files' bytes are released once staged
     std::vector<StagedWrite> staged;     // its files, in order, up to the first that failed
+    std::vector<std::string> madeFolders;  // for each staged file, the first folder made for it
     std::string writeFailure;            // the message of the file that failed to stage
     bool interrupted = false;            // an interrupt stopped its staging
 };
@@ -190,9 +191,10 @@ void PreparePicture(const CommandLine& line, PictureJob& job, Slot* slot) {
     if (!slot->result.ok) return;
     char reason[256] = "";
     for (PictureFile& file : slot->result.files) {
-        if (!MakeParentFolders(file.name.c_str())) {
+        std::string made;
+        if (!MakeParentFolders(file.name.c_str(), &made, reason, sizeof reason)) {
             slot->writeFailure = std::string(kProgram) + ": " + PrintableName(file.name) +
-                                 ": cannot make the folder for the file\n";
+                                 ": cannot make the folder for the file: " + reason + "\n";
             break;
         }
         StagedWrite staged;
@@ -200,6 +202,9 @@ void PreparePicture(const CommandLine& line, PictureJob& job, Slot* slot) {
                                                    file.bytes.size(), WriteOptions{line.force},
                                                    &staged, reason, sizeof reason);
         file.bytes = {};
+        // A write that did not stage takes the folders made for it along (as far as they are
+        // empty: another picture's file may be in them by now).
+        if (written != kWriteOk) RemoveMadeFolders(file.name.c_str(), made);
         if (written == kWriteInterrupted) {
             slot->interrupted = true;
             break;
@@ -209,13 +214,23 @@ void PreparePicture(const CommandLine& line, PictureJob& job, Slot* slot) {
             break;
         }
         slot->staged.push_back(std::move(staged));
+        slot->madeFolders.push_back(made);
     }
 }
 
-void AbortSlot(Slot* slot) {
-    for (StagedWrite& staged : slot->staged) AbortStagedWrite(&staged);
+// Removes staged files from the k-th on, with the folders made for them.
+void AbortStagedFrom(Slot* slot, size_t k) {
+    for (size_t i = k; i < slot->staged.size(); ++i) {
+        AbortStagedWrite(&slot->staged[i]);
+        if (i < slot->madeFolders.size() && i < slot->result.files.size()) {
+            RemoveMadeFolders(slot->result.files[i].name.c_str(), slot->madeFolders[i]);
+        }
+    }
     slot->staged.clear();
+    slot->madeFolders.clear();
 }
+
+void AbortSlot(Slot* slot) { AbortStagedFrom(slot, 0); }
 
 // Puts a prepared picture's output in place: its standard output, then its files renamed over
 // their targets, in order. Appends the message of a failure to result.messages; *interrupted
@@ -248,8 +263,7 @@ bool CommitPicture(Slot* slot, bool* standardOutputBroken, bool* interrupted) {
         StagedWrite& staged = slot->staged[i];
         const WriteResult written = CommitStagedWrite(&staged, reason, sizeof reason);
         if (written == kWriteOk) continue;
-        for (size_t j = i + 1; j < slot->staged.size(); ++j) AbortStagedWrite(&slot->staged[j]);
-        slot->staged.clear();
+        AbortStagedFrom(slot, i);  // its own temporary file is gone already; its folders too now
         if (written == kWriteInterrupted) {
             *interrupted = true;
         } else {
@@ -258,6 +272,7 @@ bool CommitPicture(Slot* slot, bool* standardOutputBroken, bool* interrupted) {
         return false;
     }
     slot->staged.clear();
+    slot->madeFolders.clear();
     result.messages += slot->writeFailure;
     return slot->writeFailure.empty();
 }

@@ -174,8 +174,17 @@ bool IsPathSeparator(char c);
 bool IsFolderName(const char* path);
 
 // Creates the folders that path's parent folder needs (like mkdir -p of its folder part).
-// True when the parent folder exists afterwards.
-bool MakeParentFolders(const char* path);
+// True when the parent folder exists afterwards. *firstMade (may be null) receives the
+// outermost folder this call created ("" when it created none): every folder it made is that
+// one or below it, on the way to path. On failure the folders it made are removed again and
+// *reason (may be null) receives the system's words.
+bool MakeParentFolders(const char* path, std::string* firstMade = nullptr, char* reason = nullptr,
+                       size_t reasonCapacity = 0);
+
+// Removes, deepest first, the folders on the way to path from firstMade down (what
+// MakeParentFolders reported making), as far as they are empty: a write that failed leaves no
+// folder made for it behind. Nothing when firstMade is "".
+void RemoveMadeFolders(const char* path, const std::string& firstMade);
 
 // True when standard error is a terminal (for progress lines that only a person wants).
 bool StandardErrorIsTerminal();

@@ -245,9 +245,12 @@ replaced)
       mkdir full && mount -t tmpfs -o size=40k tmpfs full || exit 3
       cp testcard.sc5 full/pic.sc7; chmod 600 full/pic.sc7
       "$1" testcard.sc7 -o full/pic.sc7 2>/dev/null; echo "$? $(cmp -s testcard.sc5 full/pic.sc7 && echo same) $(ls -A full)"
+      "$1" testcard.sc7 -o "full/{stem}/a/b/x.sc7" 2>full.err; echo "$? $(ls -A full)"
+      grep -c "No space left on device" full.err
     ' - "$tool" >fullfs
     if [ $? -eq 3 ]; then echo "full disk: skipped (tmpfs cannot be mounted)"; else
-      check "full disk: status, file kept, no temporary" "1 same pic.sc7" "$(cat fullfs)"
+      check "full disk: status, file kept, no temporary" "1 same pic.sc7" "$(sed -n 1p fullfs)"
+      check "full disk: no folder left, the reason said" "1 pic.sc7 1" "$(sed -n 2,3p fullfs | tr '\n' ' ' | sed 's/ $//')"
     fi
   else
     echo "full disk: skipped (no mount namespace)"
@@ -289,6 +292,19 @@ long-names)
     "$tool" testcard.sc5 -o "$name"
     check "output name of $length bytes" yes "$([ -s "$name" ] && echo yes || echo no)"
   done
+  # A write that fails takes the folders made for it along, and says why it failed: a name over
+  # 255 bytes ({name}.png of a 255-byte name) and a folder path over PATH_MAX.
+  long=$(printf 'n%.0s' $(seq 255)); cp testcard.sc5 "$long"
+  err=$("$tool" "$long" -o 'out2/sub/{name}.png' 2>&1); rc=$?
+  check "name too long: status, no folder left" "1 missing" "$rc $(kind out2)"
+  check "name too long: the reason" 1 "$(grep -c 'cannot write the file: File name too long$' <<<"$err")"
+  mkdir kept
+  err=$("$tool" testcard.sc5 -o "kept/$(printf 'f%0250d/' $(seq 25))x.png" 2>&1); rc=$?
+  check "25 levels: status, only the folder that was there" "1 " "$rc $(ls -A kept)"
+  check "25 levels: the reason" 1 "$(grep -c 'cannot make the folder for the file: File name too long$' <<<"$err")"
+  # A folder another picture wrote into stays.
+  "$tool" testcard.sc5 "$long" -o 'shared/{name}.png' 2>/dev/null
+  check "shared folder kept with the file that succeeded" "1 testcard.sc5.png" "$? $(ls -A shared)"
   # A picture path longer than Windows' 259 characters loads on POSIX.
   deep=$(printf 'folder%03d/' $(seq 40))
   mkdir -p "$deep"; cp testcard.sc5 "$deep/pic.sc5"
