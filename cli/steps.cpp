@@ -229,8 +229,9 @@ void PlanPicture(const CommandLine& line, const std::string& name, PictureJob* j
     std::vector<uint8_t> bytes;
     Picture picture;
     std::string failure;
+    std::string importWarning;
     if (!ReadPicture(name, &bytes, &job->version, nullptr, &job->readOnce, &failure) ||
-        !LoadPictureBytes(line, name, bytes, &picture, &failure)) {
+        !LoadPictureBytes(line, name, bytes, &picture, &failure, &importWarning)) {
         job->failedFile = name;
         job->failure = failure;
         // Its outputs are still named (in the mode its name suggests): they take part in the
@@ -244,7 +245,7 @@ void PlanPicture(const CommandLine& line, const std::string& name, PictureJob* j
     job->paletteFiles = PaletteFilesRead(line, name, !IsImage(bytes));
     // Bytes that can be read again are dropped: a batch holds names, not pictures.
     if (job->readOnce) job->bytes = std::move(bytes);
-    job->warning = LoadWarning(picture);
+    job->warning = importWarning.empty() ? LoadWarning(picture) : importWarning;
     Run run{line, name, std::move(picture), {}, kViewFull, kViewerColours, true, &job->outputs, {}, {}};
     if (!RunSteps(run)) {
         job->failedFile = run.failedFile;

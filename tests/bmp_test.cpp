@@ -209,6 +209,8 @@ TEST(ImageDecode, MalformedFilesAreRefusedWithAMessage) {
         {"PNG bad CRC", badCrc, "PNG"},
         {"PNG 100000 x 100000 in a small file", huge, "PNG"},
         {"PNG 8000 x 8000 in a small file", MakePng(8000, 8000, 8, 2, 0, {0}), "too short"},
+        {"PNG without IEND", Bytes(good.begin(), good.end() - 12), "ends without its IEND chunk"},
+        {"PNG chunk past the end", Bytes(good.begin(), good.end() - 13), "ends inside its IDAT chunk"},
         {"PNG bad colour type", MakePng(1, 1, 8, 5, 0, {0, 0}), "PNG"},
         {"BMP headers cut", Bytes(bmp.begin(), bmp.begin() + 20), "headers"},
         {"BMP pixels cut", Bytes(bmp.begin(), bmp.end() - 1), "shorter than its image"},
@@ -272,6 +274,25 @@ TEST(ImageDecode, BmpAlphaCompositedOverBlack) {
     EXPECT_EQ(image.rgb, want);
     EXPECT_EQ(want[3 * 128], 100);  // 200 * 128 / 255 = 100.4
     EXPECT_EQ(want[3 * 255 + 2], 255);
+}
+
+// A bad CRC in an ancillary chunk is damage the picture survives: decoded, with a warning that
+// names the chunk. The same CRC fault in a critical chunk refuses the file (the table above).
+TEST(ImageDecode, DamagedAncillaryChunkIsAWarning) {
+    const Bytes good = MakePng(2, 1, 8, 2, 0, {0, 10, 20, 30, 40, 50, 60});
+    Bytes text;
+    Chunk(&text, "tEXt", {'a', 0, 'b'});
+    text[text.size() - 1] ^= 0x01;
+    const size_t afterIhdr = 8 + 25;
+    Bytes damaged(good.begin(), good.begin() + afterIhdr);
+    damaged = damaged + text + Bytes(good.begin() + afterIhdr, good.end());
+    RgbImage image;
+    std::string error;
+    ASSERT_TRUE(DecodeImage(damaged.data(), damaged.size(), &image, &error)) << error;
+    EXPECT_EQ(image.rgb, (Bytes{10, 20, 30, 40, 50, 60}));
+    EXPECT_EQ(image.warning, "the PNG file's tEXt chunk is damaged (its CRC does not match); it was skipped");
+    ASSERT_TRUE(DecodeImage(good.data(), good.size(), &image, &error));
+    EXPECT_EQ(image.warning, "");
 }
 
 TEST(ImageDecode, RecognisedBySignatureWhateverTheName) {
