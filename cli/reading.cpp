@@ -3,6 +3,7 @@
 #include "cli/reading.h"
 
 #include <algorithm>
+#include <new>
 
 #include "cli/names.h"
 #include "image/bsave.h"
@@ -230,11 +231,18 @@ bool LoadPictureBytes(const CommandLine& line, const std::string& name,
         *failure = std::string(kind) + ": add --import M (5, 6, 7, 8, 10 or 12) to import it into SCREEN M";
         return false;
     }
-    RgbImage image;
-    if (!DecodeImage(bytes.data(), bytes.size(), &image, failure)) return false;
-    if (warning != nullptr) *warning = image.warning;
-    const ScreenMode mode = static_cast<ScreenMode>(line.importMode);
-    *picture = ImportedPicture(ImportImage(image.rgb.data(), image.width, image.height, mode, line.import), mode);
+    // A large image takes up to 192 MiB as RGB: where memory (or a 32-bit process's address
+    // space) runs out, that picture fails and the batch goes on.
+    try {
+        RgbImage image;
+        if (!DecodeImage(bytes.data(), bytes.size(), &image, failure)) return false;
+        if (warning != nullptr) *warning = image.warning;
+        const ScreenMode mode = static_cast<ScreenMode>(line.importMode);
+        *picture = ImportedPicture(ImportImage(image.rgb.data(), image.width, image.height, mode, line.import), mode);
+    } catch (const std::bad_alloc&) {
+        *failure = "not enough memory to import the image";
+        return false;
+    }
     return true;
 }
 

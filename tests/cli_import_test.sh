@@ -100,6 +100,38 @@ check "bad ancillary CRC: warning" "vramoria-convert: warning: $work/bad-text.pn
 "$tool" "$work/empty.sc5" --import 5 -o "$work/x.sc5" 2>/dev/null
 check "an empty .sc5 with --import still loads as the viewer does" 0 "$?"
 
+# Memory: an 8192 x 8192 1-bit PNG (19 KB) is decoded row by row into one RGB copy (192 MiB),
+# not also a whole RGBA copy (it peaked at 463 MB); where memory runs out, that picture fails
+# with a message and the batch goes on to its counting line.
+free_kib=$(awk '/^MemAvailable:/ {print $2}' /proc/meminfo)
+if [ "${free_kib:-0}" -lt $((2 << 20)) ]; then
+  echo "memory: skipped (less than 2 GiB free)"
+elif grep -q __asan_init "$tool"; then
+  echo "memory: skipped under AddressSanitizer (its shadow memory)"
+else
+  python3 - "$work/big.png" <<'PY'
+import struct, sys, zlib
+w = h = 8192
+raw = b"".join(b"\0" + bytes([0x55 if y % 2 else 0xAA]) * (w // 8) for y in range(h))
+def chunk(t, d): return struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d))
+open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 1, 0, 0, 0, 0)) +
+                              chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+PY
+  /usr/bin/time -f '%M' -o "$work/rss" "$tool" "$work/big.png" --import 5 -o "$work/big.sc5"
+  kib=$(tail -n 1 "$work/rss")
+  echo "8192 x 8192 PNG import: peak RSS ${kib} KiB"
+  check "8192 x 8192 PNG: imported under 256 MiB" yes "$([ "$kib" -lt 262144 ] && echo yes || echo "no: $kib KiB")"
+  for i in 1 2 3; do cp "$work/big.png" "$work/b$i.png"; done
+  # Which of the three runs out depends on their timing: every one either converted or failed
+  # with the message, at least one failed, and the counting line says so.
+  err=$(ulimit -v 600000; "$tool" "$work"/b[123].png --jobs 3 --import 5 -o "$work/o{stem}.sc5" 2>&1); rc=$?
+  refused=$(grep -c "not enough memory to import the image" <<<"$err")
+  written=$(ls "$work"/ob[123].sc5 2>/dev/null | wc -l)
+  check "out of memory: status, each picture accounted for" "1 3 yes" \
+    "$rc $((refused + written)) $([ "$refused" -ge 1 ] && echo yes)"
+  check "out of memory: the counting line" "$written converted, $refused failed" "$(tail -n 1 <<<"$err")"
+fi
+
 # --thumbnail needs its -o; its -o is a PNG whatever the name.
 "$tool" "$samples/testcard.sc5" --thumbnail 64 2>/dev/null
 check "--thumbnail without -o: usage" 2 "$?"
