@@ -65,11 +65,28 @@ void PrintLine(const std::string& text) {
     std::fflush(stderr);
 }
 
+// The advice that ends a clash message: a placeholder the -o name lacks that would tell the
+// two pictures apart ({stem} of a.sc5 and a.sc7 is the same; {name} of two folders' a.sc5 too).
+std::string ClashAdvice(const std::string& pattern) {
+    const bool stem = pattern.find("{stem}") != std::string::npos;
+    const bool name = pattern.find("{name}") != std::string::npos;
+    const bool dir = pattern.find("{dir}") != std::string::npos;
+    if (!stem && !name) return " (use {stem} or {name} in the -o name)";
+    if (!name) return " (use {name} in the -o name: {stem} leaves out the extension)";
+    if (!dir) return " (use {dir} in the -o name)";
+    return "";
+}
+
 // Refuses the command line, before anything is written, when two pictures would write the same
 // file or a picture's output would replace a picture, or a palette file, that is read later in
 // the run (its own picture and files already read may be replaced). Returns false after saying
 // which.
-bool CheckOutputs(const std::vector<PictureJob>& jobs, const std::vector<bool>& skipped) {
+bool CheckOutputs(const CommandLine& line, const std::vector<PictureJob>& jobs,
+                  const std::vector<bool>& skipped) {
+    std::vector<std::string> patterns;  // each output's -o name: a picture's outputs follow them
+    for (const Step& step : line.steps) {
+        if (IsOutputStep(step)) patterns.push_back(step.text);
+    }
     std::map<std::string, size_t> pictureAt;  // a picture file -> its position in the run
     for (size_t i = 0; i < jobs.size(); ++i) {
         const std::string key = PictureKey(jobs[i]);
@@ -84,7 +101,8 @@ bool CheckOutputs(const std::vector<PictureJob>& jobs, const std::vector<bool>& 
     std::map<std::string, size_t> writer;  // an output file -> the picture that writes it
     for (size_t i = 0; i < jobs.size(); ++i) {
         if (skipped[i]) continue;
-        for (const std::string& out : jobs[i].outputs) {
+        for (size_t k = 0; k < jobs[i].outputs.size(); ++k) {
+            const std::string& out = jobs[i].outputs[k];
             if (out == kStandardOutputName) continue;
             const std::string key = SameFileKey(out);
             auto palette = paletteReader.find(key);
@@ -108,7 +126,8 @@ bool CheckOutputs(const std::vector<PictureJob>& jobs, const std::vector<bool>& 
             if (!added && it->second != i) {
                 PrintLine(std::string(kProgram) + ": " + PrintableName(out) + ": would be written for both " +
                           PrintableName(jobs[it->second].name) + " and " + PrintableName(jobs[i].name) +
-                          "; nothing was written (use {stem} or {name} in the -o name)\n");
+                          "; nothing was written" + ClashAdvice(k < patterns.size() ? patterns[k] : "") +
+                          "\n");
                 return false;
             }
         }
@@ -159,6 +178,7 @@ struct Slot {
     bool ready = false;
     PictureResult result;                // its files' bytes are released once staged
     std::vector<StagedWrite> staged;     // its files, in order, up to the first that failed
+    std::vector<std::string> madeFolders;  // for each staged file, the first folder made for it
     std::string writeFailure;            // the message of the file that failed to stage
     bool interrupted = false;            // an interrupt stopped its staging
 };
@@ -171,9 +191,10 @@ void PreparePicture(const CommandLine& line, PictureJob& job, Slot* slot) {
     if (!slot->result.ok) return;
     char reason[256] = "";
     for (PictureFile& file : slot->result.files) {
-        if (!MakeParentFolders(file.name.c_str())) {
+        std::string made;
+        if (!MakeParentFolders(file.name.c_str(), &made, reason, sizeof reason)) {
             slot->writeFailure = std::string(kProgram) + ": " + PrintableName(file.name) +
-                                 ": cannot make the folder for the file\n";
+                                 ": cannot make the folder for the file: " + reason + "\n";
             break;
         }
         StagedWrite staged;
@@ -181,6 +202,9 @@ void PreparePicture(const CommandLine& line, PictureJob& job, Slot* slot) {
                                                    file.bytes.size(), WriteOptions{line.force},
                                                    &staged, reason, sizeof reason);
         file.bytes = {};
+        // A write that did not stage takes the folders made for it along (as far as they are
+        // empty: another picture's file may be in them by now).
+        if (written != kWriteOk) RemoveMadeFolders(file.name.c_str(), made);
         if (written == kWriteInterrupted) {
             slot->interrupted = true;
             break;
@@ -190,13 +214,23 @@ void PreparePicture(const CommandLine& line, PictureJob& job, Slot* slot) {
             break;
         }
         slot->staged.push_back(std::move(staged));
+        slot->madeFolders.push_back(made);
     }
 }
 
-void AbortSlot(Slot* slot) {
-    for (StagedWrite& staged : slot->staged) AbortStagedWrite(&staged);
+// Removes staged files from the k-th on, with the folders made for them.
+void AbortStagedFrom(Slot* slot, size_t k) {
+    for (size_t i = k; i < slot->staged.size(); ++i) {
+        AbortStagedWrite(&slot->staged[i]);
+        if (i < slot->madeFolders.size() && i < slot->result.files.size()) {
+            RemoveMadeFolders(slot->result.files[i].name.c_str(), slot->madeFolders[i]);
+        }
+    }
     slot->staged.clear();
+    slot->madeFolders.clear();
 }
+
+void AbortSlot(Slot* slot) { AbortStagedFrom(slot, 0); }
 
 // Puts a prepared picture's output in place: its standard output, then its files renamed over
 // their targets, in order. Appends the message of a failure to result.messages; *interrupted
@@ -218,12 +252,18 @@ bool CommitPicture(Slot* slot, bool* standardOutputBroken, bool* interrupted) {
         AbortSlot(slot);
         return false;
     }
+    if (!result.standardError.empty() &&
+        !WriteStandardError(result.standardError.data(), result.standardError.size(), reason,
+                            sizeof reason)) {
+        result.messages += std::string(kProgram) + ": cannot write to standard error: " + reason + "\n";
+        AbortSlot(slot);
+        return false;
+    }
     for (size_t i = 0; i < slot->staged.size(); ++i) {
         StagedWrite& staged = slot->staged[i];
         const WriteResult written = CommitStagedWrite(&staged, reason, sizeof reason);
         if (written == kWriteOk) continue;
-        for (size_t j = i + 1; j < slot->staged.size(); ++j) AbortStagedWrite(&slot->staged[j]);
-        slot->staged.clear();
+        AbortStagedFrom(slot, i);  // its own temporary file is gone already; its folders too now
         if (written == kWriteInterrupted) {
             *interrupted = true;
         } else {
@@ -232,6 +272,7 @@ bool CommitPicture(Slot* slot, bool* standardOutputBroken, bool* interrupted) {
         return false;
     }
     slot->staged.clear();
+    slot->madeFolders.clear();
     result.messages += slot->writeFailure;
     return slot->writeFailure.empty();
 }
@@ -521,7 +562,7 @@ int RunBatch(const CommandLine& line) {
     std::vector<PictureJob> jobs(tally.count);
     if (!PlanAll(line, jobLimit, &jobs)) return ReportInterrupt(tally);
     const std::vector<bool> skipped = SkipNamedTwice(&jobs, &tally.skipped);
-    if (!CheckOutputs(jobs, skipped)) return 2;
+    if (!CheckOutputs(line, jobs, skipped)) return 2;
     const bool standardOutputBroken = RunJobs(line, jobs, skipped, jobLimit, &tally);
     if (InterruptSignal() != 0) return ReportInterrupt(tally);
     return Report(tally, standardOutputBroken);

@@ -99,7 +99,7 @@ struct Facts {
     const char* mode;
     uint32_t conversions;
     char hex[65];       // the current palette's 32 bytes
-    std::string slots;  // the available slots, "0 1 4" (JSON: "0,1,4")
+    std::string slots;  // the available slots, "standard internal 2" (JSON: "0,1,4")
     bool modeByContent;  // --mode auto chose the mode
 };
 
@@ -171,7 +171,7 @@ void FormatInfo(const std::string& name, const Picture& picture, bool json, std:
     for (int32_t slot = 0; slot < kPaletteSlotCount; ++slot) {
         if (GetPaletteSlot(picture, slot) == nullptr) continue;
         if (!facts.slots.empty()) facts.slots += json ? "," : " ";
-        facts.slots += std::to_string(slot);
+        facts.slots += json ? std::to_string(slot) : SlotName(slot);  // text: --palette's words
     }
     if (json) {
         AppendJson(name, picture, facts, text);

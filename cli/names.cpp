@@ -39,6 +39,18 @@ std::string MessageLine(const std::string& file, const std::string& message) {
     return std::string(kProgram) + ": " + PrintableName(file) + ": " + message + "\n";
 }
 
+int32_t OutputStreamOf(const std::string& word) {
+    static const char* const kOutputNames[] = {"-", "/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"};
+    static const char* const kErrorNames[] = {"/dev/stderr", "/dev/fd/2", "/proc/self/fd/2"};
+    for (const char* name : kOutputNames) {
+        if (word == name) return 1;
+    }
+    for (const char* name : kErrorNames) {
+        if (word == name) return 2;
+    }
+    return 0;
+}
+
 bool CheckOutputPattern(const std::string& pattern, std::string* error) {
     for (size_t at = pattern.find('{'); at != std::string::npos; at = pattern.find('{', at + 1)) {
         bool known = false;
@@ -83,5 +95,5 @@ std::string ExpandOutputName(const std::string& pattern, const std::string& pict
         }
         if (!replaced) out += pattern[i++];
     }
-    return out;
+    return out == kStandardOutputName ? "./-" : out;
 }

@@ -109,7 +109,7 @@ struct Parse {
     std::string* error;
     int32_t format = kFormatByExtension;  // --format: what every later -o writes
     int32_t thumbnail = 0;                // a --thumbnail waiting for its -o
-    int32_t toStandardOutput = 0;         // how many "-o -"
+    int32_t toStream[3] = {0, 0, 0};      // how many -o name standard output [1], error [2]
     bool optionsEnded = false;            // after "--" every word is a picture, "-x.sc5" too
 };
 
@@ -163,20 +163,27 @@ bool AddStepWithWord(Parse& parse, const Option& option, int32_t number, const c
 }
 
 bool AddOutput(Parse& parse, const Option&, int32_t, const char* file) {
+    if (*file == '\0') {
+        *parse.error = "-o needs a file name, not ''";
+        return false;
+    }
     if (!CheckOutputPattern(file, parse.error)) return false;
-    const bool toStandardOutput = std::strcmp(file, kStandardOutputName) == 0;
-    if (toStandardOutput) ++parse.toStandardOutput;
+    // Only the word as written names a stream: a template that expands to "-" is a file.
+    const int32_t stream = OutputStreamOf(file);
+    ++parse.toStream[stream];
+    Step step;
     if (parse.thumbnail > 0) {
         // A thumbnail is a PNG whatever the name: file managers give names of their own.
-        parse.line->steps.push_back({kStepWriteThumbnail, parse.thumbnail, file});
+        step = {kStepWriteThumbnail, parse.thumbnail, file};
         parse.thumbnail = 0;
-    } else if (toStandardOutput) {
-        // Standard output takes PNG unless --format says otherwise.
-        parse.line->steps.push_back(
-            OutputStep(file, parse.format == kFormatByExtension ? kFormatPng : parse.format));
+    } else if (stream != 0) {
+        // A stream takes PNG unless --format says otherwise.
+        step = OutputStep(file, parse.format == kFormatByExtension ? kFormatPng : parse.format);
     } else {
-        parse.line->steps.push_back(OutputStep(file, parse.format));
+        step = OutputStep(file, parse.format);
     }
+    step.stream = stream;
+    parse.line->steps.push_back(step);
     return true;
 }
 
@@ -313,12 +320,25 @@ bool CheckCommandLine(const Parse& parse) {
         *error = "no picture given";
         return false;
     }
-    if (parse.toStandardOutput > 1) {
-        *error = "-o - may be given once only: standard output takes one file";
-        return false;
+    const char* const streamNames[] = {"", "standard output", "standard error"};
+    for (int32_t stream = 1; stream <= 2; ++stream) {
+        const std::string name = streamNames[stream];
+        if (parse.toStream[stream] > 1) {
+            *error = "-o " + std::string(stream == 1 ? "-" : "/dev/stderr") + " may be given once only: " +
+                     name + " takes one file";
+            return false;
+        }
+        if (parse.toStream[stream] > 0 && line.pictures.size() > 1) {
+            *error = "-o " + std::string(stream == 1 ? "-" : "/dev/stderr") + " writes one picture to " +
+                     name + ", not a batch of several";
+            return false;
+        }
     }
-    if (parse.toStandardOutput > 0 && line.pictures.size() > 1) {
-        *error = "-o - writes one picture to standard output, not a batch of several";
+    // --info text before or after a picture's bytes would make neither readable.
+    bool info = false;
+    for (const Step& step : line.steps) info = info || step.kind == kStepInfo;
+    if (info && parse.toStream[1] > 0) {
+        *error = "--info and -o - both write to standard output: the text would be mixed into the picture";
         return false;
     }
     size_t fromStandardInput = 0;
@@ -427,8 +447,8 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 on success, 1 when a picture cannot be loaded, a step or a write\n"
     "fails, or standard output cannot be written; 2 for a usage error, two pictures that\n"
-    "would write the same file, or an output that would replace a later picture; 130 or\n"
-    "143 when interrupted (SIGINT, SIGTERM).\n";
+    "would write the same file, or an output that would replace a later picture; 128 + N\n"
+    "when interrupted by signal N (130 SIGINT, 143 SIGTERM, 129 SIGHUP, 131 SIGQUIT).\n";
 
 }  // namespace
 

@@ -32,6 +32,7 @@ struct Step {
     StepKind kind;
     int32_t value;     // mode index, palette slot, view
     std::string text;  // file name
+    int32_t stream = 0;  // an output step's stream: 1 standard output, 2 standard error, 0 a file
 };
 
 bool IsOutputStep(const Step& step);

@@ -3,6 +3,7 @@
 #include "cli/reading.h"
 
 #include <algorithm>
+#include <new>
 
 #include "cli/names.h"
 #include "image/bsave.h"
@@ -213,19 +214,43 @@ bool ReadPicture(const std::string& name, std::vector<uint8_t>* bytes, FileVersi
     return false;
 }
 
+// With --import, a file named .png or .bmp whose bytes are no such picture (an empty file, a
+// damaged signature) is refused rather than loaded as an MSX picture: it was meant as an image.
+bool ImageNameWithoutImage(const std::string& name, const std::vector<uint8_t>& bytes,
+                           std::string* failure) {
+    std::string extension = name.substr(static_cast<size_t>(ExtensionOffset(name.c_str())));
+    for (char& c : extension) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    if (extension != "png" && extension != "bmp") return false;
+    *failure = std::string("not a ") + (extension == "png" ? "PNG" : "BMP") + " file: " +
+               (bytes.empty() ? "it is empty" : "it does not start with the signature of one");
+    return true;
+}
+
 bool LoadPictureBytes(const CommandLine& line, const std::string& name,
-                      const std::vector<uint8_t>& bytes, Picture* picture, std::string* failure) {
+                      const std::vector<uint8_t>& bytes, Picture* picture, std::string* failure,
+                      std::string* warning) {
     const ImageFormat format = SniffImageFormat(bytes.data(), bytes.size());
-    if (format == kImageUnknown) return LoadMsxPicture(line, name, bytes, picture, failure);
+    if (format == kImageUnknown) {
+        if (line.importMode >= 0 && ImageNameWithoutImage(name, bytes, failure)) return false;
+        return LoadMsxPicture(line, name, bytes, picture, failure);
+    }
     const char* kind = format == kImagePng ? "a PNG picture" : "a BMP picture";
     if (line.importMode < 0) {
         *failure = std::string(kind) + ": add --import M (5, 6, 7, 8, 10 or 12) to import it into SCREEN M";
         return false;
     }
-    RgbImage image;
-    if (!DecodeImage(bytes.data(), bytes.size(), &image, failure)) return false;
-    const ScreenMode mode = static_cast<ScreenMode>(line.importMode);
-    *picture = ImportedPicture(ImportImage(image.rgb.data(), image.width, image.height, mode, line.import), mode);
+    // A large image takes up to 192 MiB as RGB: where memory (or a 32-bit process's address
+    // space) runs out, that picture fails and the batch goes on.
+    try {
+        RgbImage image;
+        if (!DecodeImage(bytes.data(), bytes.size(), &image, failure)) return false;
+        if (warning != nullptr) *warning = image.warning;
+        const ScreenMode mode = static_cast<ScreenMode>(line.importMode);
+        *picture = ImportedPicture(ImportImage(image.rgb.data(), image.width, image.height, mode, line.import), mode);
+    } catch (const std::bad_alloc&) {
+        *failure = "not enough memory to import the image";
+        return false;
+    }
     return true;
 }
 

@@ -24,9 +24,11 @@ bool ReadPicture(const std::string& name, std::vector<uint8_t>* bytes, FileVersi
                  const FileVersion* expected, bool* readOnce, std::string* failure);
 
 // A picture from its bytes: a BSAVE picture as the viewer opens it, or, with --import, a PNG
-// or BMP picture imported into a mode. On failure *failure says why.
+// or BMP picture imported into a mode. On failure *failure says why; *warning (may be null)
+// receives damage an imported image survived ("" for none).
 bool LoadPictureBytes(const CommandLine& line, const std::string& name,
-                      const std::vector<uint8_t>& bytes, Picture* picture, std::string* failure);
+                      const std::vector<uint8_t>& bytes, Picture* picture, std::string* failure,
+                      std::string* warning = nullptr);
 
 // True when the bytes are a PNG or BMP picture rather than a BSAVE one.
 bool IsImage(const std::vector<uint8_t>& bytes);

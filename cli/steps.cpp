@@ -61,9 +61,21 @@ bool RunMode(Run& run, const Step& step) {
     return true;
 }
 
+// Why --palette S cannot be selected, in --palette's words.
+std::string UnavailablePalette(const Picture& picture, int32_t slot) {
+    if (slot == kPaletteInternal) {
+        return "the internal palette is not available (the picture ends before its palette table)";
+    }
+    const std::string what = "file palette " + SlotName(slot) + " is not available";
+    const int32_t count = picture.filePaletteCount;
+    if (count == 0) return what + " (the picture has no palette file)";
+    if (count == 1) return what + " (the palette file holds only file palette 0)";
+    return what + " (the palette file holds file palettes 0-" + std::to_string(count - 1) + ")";
+}
+
 bool RunPalette(Run& run, const Step& step) {
     if (!SelectPaletteSlot(&run.picture, step.value)) {
-        return Failed(run, run.name, "palette slot " + SlotName(step.value) + " is not available");
+        return Failed(run, run.name, UnavailablePalette(run.picture, step.value));
     }
     Rebuild(run);
     return true;
@@ -99,6 +111,16 @@ bool RunColors(Run& run, const Step& step) {
 
 bool RunConvert(Run& run, const Step& step) {
     if (!ConvertToMode(&run.picture, step.value)) {
+        // The conversions a mode offers do not include its own mode (SCREEN 10's YJK-only
+        // conversion aside): a picture already there stays as it is, with a note.
+        if (run.picture.screenMode == step.value) {
+            if (!run.dryRun) {
+                run.result->messages += std::string(kProgram) + ": note: " + PrintableName(run.name) +
+                                        ": already " + ScreenModeOf(step.value).name +
+                                        ", nothing to convert\n";
+            }
+            return true;
+        }
         return Failed(run, run.name, std::string(ScreenModeOf(run.picture.screenMode).name) +
                                          " cannot be converted to SCREEN " + step.text);
     }
@@ -186,21 +208,27 @@ bool EncodeOutput(Run& run, const Step& step, const std::string& file, std::vect
     }
 }
 
+// The name an output step writes: "-" for a stream, else the expanded file name.
+std::string OutputName(const Step& step, const std::string& picture, int32_t mode) {
+    return step.stream != 0 ? std::string(kStandardOutputName) : ExpandOutputName(step.text, picture, mode);
+}
+
 // The real run encodes the file; the batch writes it once the picture's steps all succeeded.
 bool RunOutput(Run& run, const Step& step) {
-    const std::string file = ExpandOutputName(step.text, run.name, run.picture.screenMode);
+    const std::string file = OutputName(step, run.name, run.picture.screenMode);
     if (run.dryRun) {
         run.outputs->push_back(file);
         // "out/" or "out/.." names a folder: refused before any folder is made for it.
-        if (file != kStandardOutputName && IsFolderName(file.c_str())) {
+        if (step.stream == 0 && IsFolderName(file.c_str())) {
             return Failed(run, file, "names a folder, not a file to write");
         }
         return true;
     }
     std::vector<uint8_t> bytes;
-    if (!EncodeOutput(run, step, file, &bytes)) return false;
-    if (file == kStandardOutputName) {
-        std::vector<uint8_t>& out = run.result->standardOutput;
+    if (!EncodeOutput(run, step, step.stream != 0 ? step.text : file, &bytes)) return false;
+    if (step.stream != 0) {
+        std::vector<uint8_t>& out =
+            step.stream == 1 ? run.result->standardOutput : run.result->standardError;
         out.insert(out.end(), bytes.begin(), bytes.end());
     } else {
         run.result->files.push_back({file, std::move(bytes)});
@@ -243,7 +271,7 @@ bool RunSteps(Run& run) {
             ok = RunStep(run, step);
             if (!ok && !run.dryRun) return false;
         } else if (IsOutputStep(step)) {
-            run.outputs->push_back(ExpandOutputName(step.text, run.name, run.picture.screenMode));
+            run.outputs->push_back(OutputName(step, run.name, run.picture.screenMode));
         }
     }
     return ok;
@@ -255,8 +283,9 @@ void PlanPicture(const CommandLine& line, const std::string& name, PictureJob* j
     std::vector<uint8_t> bytes;
     Picture picture;
     std::string failure;
+    std::string importWarning;
     if (!ReadPicture(name, &bytes, &job->version, nullptr, &job->readOnce, &failure) ||
-        !LoadPictureBytes(line, name, bytes, &picture, &failure)) {
+        !LoadPictureBytes(line, name, bytes, &picture, &failure, &importWarning)) {
         job->failedFile = name;
         job->failure = failure;
         // Its outputs are still named (in the mode its name suggests): they take part in the
@@ -264,14 +293,14 @@ void PlanPicture(const CommandLine& line, const std::string& name, PictureJob* j
         const ModeByName mode =
             DetectScreenMode(name.c_str() + ExtensionOffset(name.c_str()), 0, kAllModes);
         for (const Step& step : line.steps) {
-            if (IsOutputStep(step)) job->outputs.push_back(ExpandOutputName(step.text, name, mode.screenMode));
+            if (IsOutputStep(step)) job->outputs.push_back(OutputName(step, name, mode.screenMode));
         }
         return;
     }
     job->paletteFiles = PaletteFilesRead(line, name, !IsImage(bytes));
     // Bytes that can be read again are dropped: a batch holds names, not pictures.
     if (job->readOnce) job->bytes = std::move(bytes);
-    job->warning = LoadWarning(picture);
+    job->warning = importWarning.empty() ? LoadWarning(picture) : importWarning;
     Run run{line, name, std::move(picture), {}, kViewFull, kViewerColours, true, &job->outputs, {}, {}};
     if (!RunSteps(run)) {
         job->failedFile = run.failedFile;
@@ -309,6 +338,7 @@ PictureResult RunPicture(const CommandLine& line, PictureJob& job) {
         result.messages += MessageLine(run.failedFile, run.failure);
         result.files.clear();
         result.standardOutput.clear();
+        result.standardError.clear();
         return result;
     }
     result.ok = true;

@@ -17,7 +17,7 @@ struct PictureJob {
     bool readOnce = false;             // standard input or a pipe: cannot be read again, so
     std::vector<uint8_t> bytes;        // its bytes are kept until its run
     FileVersion version;               // a regular file: read again only if still this version
-    std::vector<std::string> outputs;  // what its -o steps write, in order ("-": standard output)
+    std::vector<std::string> outputs;  // what its -o steps write, in order ("-": a stream)
     std::vector<std::string> paletteFiles;  // the palette files its run reads (companion, --palette-file)
     std::string failedFile;            // set by planning when a step would fail:
     std::string failure;               // the file it names and the message
@@ -35,6 +35,7 @@ struct PictureResult {
     bool ok = false;
     std::string messages;                 // whole lines for standard error, in order
     std::vector<uint8_t> standardOutput;  // its --info text and "-o -" bytes, in order
+    std::vector<uint8_t> standardError;   // its "-o /dev/stderr" bytes
     std::vector<PictureFile> files;       // its -o files, in order; empty when it failed
 };
 

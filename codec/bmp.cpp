@@ -25,10 +25,11 @@ Field MakeField(uint32_t mask) {
     return f;
 }
 
-// The field's value scaled to 0..255 (64-bit: a 32-bit field times 255 does not fit 32 bits).
+// The field's value scaled to 0..255, rounded to nearest as every reader scales (a 5-bit 13 is
+// 106.9: 107). 64-bit: a 32-bit field times 255 does not fit 32 bits.
 uint32_t ExtractWide(const Field& f, uint32_t pixel) {
     if (f.max == 0) return 0;
-    return static_cast<uint32_t>(uint64_t{(pixel & f.mask) >> f.shift} * 255u / f.max);
+    return static_cast<uint32_t>((uint64_t{(pixel & f.mask) >> f.shift} * 255u + f.max / 2) / f.max);
 }
 
 bool Fail(std::string* error, const char* text) {
@@ -99,10 +100,7 @@ bool CheckHeader(const BmpHeader& h, std::string* error) {
         return Fail(error, "the BMP file uses an unknown compression");
     }
     if (h.width <= 0 || h.height <= 0) return Fail(error, "the BMP image has no pixels");
-    if (h.width > kImageMaxSide || h.height > kImageMaxSide ||
-        h.width * h.height > kImageMaxPixels) {
-        return Fail(error, "the BMP image is too large (at most 16384 pixels a side)");
-    }
+    if (!CheckImageSize("BMP", h.width, h.height, error)) return false;
     if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 &&
         h.bits != 32) {
         return Fail(error, "the BMP file has an unsupported number of bits a pixel");
@@ -110,15 +108,37 @@ bool CheckHeader(const BmpHeader& h, std::string* error) {
     if (h.compression != kBiRgb && h.bits != 16 && h.bits != 32) {
         return Fail(error, "the BMP file has bit-field masks for a depth that cannot have them");
     }
+    if (h.bits <= 8 && h.coloursUsed > (1u << h.bits)) {
+        *error = "the BMP file's colour table claims " + std::to_string(h.coloursUsed) +
+                 " colours (at most " + std::to_string(1u << h.bits) + " at " +
+                 std::to_string(h.bits) + " bits a pixel)";
+        return false;
+    }
     return true;
+}
+
+// The colour table's entries at a palette depth (1, 4, 8 bits): the header's count, or all.
+uint32_t TableEntries(const BmpHeader& h) { return h.coloursUsed == 0 ? 1u << h.bits : h.coloursUsed; }
+
+// The pixels must start after the headers, colour table and masks: an offset into them would
+// read those bytes as pixels.
+bool CheckPixelOffset(const BmpHeader& h, std::string* error) {
+    uint64_t end = 14 + uint64_t{h.headerSize};
+    if (h.bits <= 8) end += uint64_t{TableEntries(h)} * h.tableEntryBytes;
+    if (h.headerSize == 40 && (h.compression == kBiBitfields || h.compression == kBiAlphaBitfields)) {
+        end += h.compression == kBiAlphaBitfields ? 16 : 12;
+    }
+    if (h.pixelOffset >= end) return true;
+    *error = "the BMP file's pixel offset " + std::to_string(h.pixelOffset) +
+             " points into its headers (they end at byte " + std::to_string(end) + ")";
+    return false;
 }
 
 // The colour table of a palette depth (1, 4, 8 bits): after the info header, before the
 // pixels. table is red, green, blue; entries past the file's table stay black.
 bool ReadColourTable(const uint8_t* bytes, size_t size, const BmpHeader& h, uint8_t table[256][3],
                      std::string* error) {
-    const uint32_t entries =
-        h.coloursUsed == 0 || h.coloursUsed > (1u << h.bits) ? 1u << h.bits : h.coloursUsed;
+    const uint32_t entries = TableEntries(h);
     const uint64_t start = 14 + uint64_t{h.headerSize};
     if (start + uint64_t{entries} * h.tableEntryBytes > size) {
         return Fail(error, "the BMP file ends inside its colour table");
@@ -168,13 +188,16 @@ bool ReadFields(const uint8_t* bytes, size_t size, const BmpHeader& h, Fields* f
 }
 
 // A line of 1, 4 or 8 bits a pixel through the colour table, leftmost pixel in the high bits.
-void DecodeIndexedRow(const uint8_t* row, size_t w, uint32_t bits, const uint8_t table[256][3],
-                      uint8_t* out) {
+// Returns the first index past the table's entries (a damaged file), or -1 when there is none.
+int32_t DecodeIndexedRow(const uint8_t* row, size_t w, uint32_t bits, const uint8_t table[256][3],
+                         uint32_t entries, uint8_t* out) {
     for (size_t x = 0; x < w; ++x, out += 3) {
         const size_t bit = x * bits;
         const uint32_t index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+        if (index >= entries) return static_cast<int32_t>(index);
         std::memcpy(out, table[index], 3);
     }
+    return -1;
 }
 
 // A line of 24-bit pixels: blue, green, red.
@@ -230,7 +253,7 @@ bool DecodeBmp(const uint8_t* bytes, size_t size, RgbImage* image, std::string* 
     uint8_t table[256][3] = {};
     if (bits <= 8 && !ReadColourTable(bytes, size, header, table, error)) return false;
     Fields fields;
-    if (!ReadFields(bytes, size, header, &fields, error)) return false;
+    if (!ReadFields(bytes, size, header, &fields, error) || !CheckPixelOffset(header, error)) return false;
     const uint64_t stride = (static_cast<uint64_t>(header.width) * bits + 31) / 32 * 4;
     const uint32_t pixelOffset = header.pixelOffset;
     if (pixelOffset > size || stride * static_cast<uint64_t>(header.height) > size - pixelOffset) {
@@ -246,7 +269,13 @@ bool DecodeBmp(const uint8_t* bytes, size_t size, RgbImage* image, std::string* 
         const uint8_t* row = bytes + pixelOffset + (header.topDown ? y : h - 1 - y) * stride;
         uint8_t* out = rgb.data() + y * w * 3;
         if (bits <= 8) {
-            DecodeIndexedRow(row, w, bits, table, out);
+            const int32_t past = DecodeIndexedRow(row, w, bits, table, TableEntries(header), out);
+            if (past >= 0) {
+                *error = "the BMP file's pixel index " + std::to_string(past) +
+                         " is past its colour table of " + std::to_string(TableEntries(header)) +
+                         " entries";
+                return false;
+            }
         } else if (bits == 24) {
             DecodeBgrRow(row, w, out);
         } else {

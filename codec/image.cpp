@@ -3,12 +3,66 @@
 
 #include <cstring>
 
+#include "codec/checksum.h"
+#include "codec/endian.h"
+
 ImageFormat SniffImageFormat(const uint8_t* bytes, size_t size) {
     if (size >= sizeof kPngSignature && std::memcmp(bytes, kPngSignature, sizeof kPngSignature) == 0) {
         return kImagePng;
     }
     if (size >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return kImageBmp;
     return kImageUnknown;
+}
+
+bool CheckImageSize(const char* kind, int64_t width, int64_t height, std::string* error) {
+    const std::string image = std::string("the ") + kind + " image is " + std::to_string(width) +
+                              " x " + std::to_string(height) + " pixels: ";
+    if (width > kImageMaxSide || height > kImageMaxSide) {
+        *error = image + "at most " + std::to_string(kImageMaxSide) + " pixels a side";
+        return false;
+    }
+    if (width * height > kImageMaxPixels) {
+        *error = image + "at most " + std::to_string(kImageMaxPixels) + " pixels (" +
+                 std::to_string(kImageMaxPixels >> 20) + " Mpixel) in all";
+        return false;
+    }
+    return true;
+}
+
+bool CheckPngChunks(const uint8_t* bytes, size_t size, std::string* warning, std::string* error) {
+    warning->clear();
+    for (size_t at = sizeof kPngSignature;;) {
+        if (size - at < 12) {
+            *error = at == size ? "the PNG file ends without its IEND chunk (truncated?)"
+                                : "the PNG file ends inside a chunk header (truncated?)";
+            return false;
+        }
+        const uint32_t length = GetBigEndian32(bytes + at);
+        const uint8_t* type = bytes + at + 4;
+        for (int i = 0; i < 4; ++i) {
+            if (!((type[i] >= 'A' && type[i] <= 'Z') || (type[i] >= 'a' && type[i] <= 'z'))) {
+                *error = "the PNG file is damaged: a chunk type that is not four letters";
+                return false;
+            }
+        }
+        const std::string name(reinterpret_cast<const char*>(type), 4);
+        if (length > 0x7FFFFFFFu || length > size - at - 12) {
+            *error = "the PNG file ends inside its " + name + " chunk (truncated?)";
+            return false;
+        }
+        const uint32_t stored = GetBigEndian32(type + 4 + length);
+        if (Crc32(0, type, size_t{length} + 4) != stored) {
+            if ((type[0] & 0x20) == 0) {
+                *error = "the PNG file's " + name + " chunk is damaged (its CRC does not match)";
+                return false;
+            }
+            if (warning->empty()) {
+                *warning = "the PNG file's " + name + " chunk is damaged (its CRC does not match); it was skipped";
+            }
+        }
+        if (name == "IEND") return true;
+        at += size_t{length} + 12;
+    }
 }
 
 void CompositeOverBlack(const uint8_t* pixels, size_t count, AlphaLayout layout, uint8_t* rgb) {

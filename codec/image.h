@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // width x height 8-bit sRGB pixels, top line first, red, green, blue. Transparency has been
@@ -12,15 +13,27 @@ struct RgbImage {
     int32_t width = 0;
     int32_t height = 0;
     std::vector<uint8_t> rgb;
+    std::string warning;  // damage the picture survived ("" for none), for the user
 };
 
 // Limits checked before anything is allocated from a header's claim.
 constexpr int32_t kImageMaxSide = 16384;
 constexpr int64_t kImageMaxPixels = int64_t{1} << 26;  // 64 Mpixel: 192 MiB of RGB at most
 
+// Checks a header's width x height against both limits; false with a message that names the
+// limit the image exceeds ("the PNG image is 16385 x 1 pixels: at most 16384 pixels a side").
+// kind is "PNG" or "BMP".
+bool CheckImageSize(const char* kind, int64_t width, int64_t height, std::string* error);
+
 // The eight bytes every PNG file starts with (PNG specification, 5.2): a non-ASCII byte, the
 // name, and the line endings and end-of-file mark that a text-mode transfer would change.
 constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+// Walks a PNG file's chunks (after the signature) up to IEND, checking each one's length and
+// CRC: false with *error for a file that ends inside a chunk or before IEND, or whose critical
+// chunk (IHDR, PLTE, IDAT, IEND: first letter upper case) has a bad CRC. A bad CRC in an
+// ancillary chunk, which decoders skip, is damage the picture survives: *warning names it.
+bool CheckPngChunks(const uint8_t* bytes, size_t size, std::string* warning, std::string* error);
 
 enum ImageFormat : int32_t {
     kImageUnknown = 0,

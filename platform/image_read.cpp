@@ -5,8 +5,17 @@
 
 bool DecodeImage(const uint8_t* bytes, size_t size, RgbImage* image, std::string* error) {
     switch (SniffImageFormat(bytes, size)) {
-        case kImagePng:
-            return DecodePng(bytes, size, image, error);
+        case kImagePng: {
+            // The chunks are checked here, the same whichever decoder the platform has.
+            std::string warning;
+            if (!CheckPngChunks(bytes, size, &warning, error)) {
+                *image = RgbImage{};
+                return false;
+            }
+            if (!DecodePng(bytes, size, image, error)) return false;
+            image->warning = warning;
+            return true;
+        }
         case kImageBmp:
             return DecodeBmp(bytes, size, image, error);
         case kImageUnknown:

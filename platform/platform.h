@@ -138,7 +138,8 @@ void AbortStagedWrite(StagedWrite* staged);
 // "" for success.
 const char* WriteResultOperation(WriteResult result);
 
-// Interrupts (SIGINT, SIGTERM; on Windows Ctrl+C, Ctrl+Break and closing the console). Once
+// Interrupts (SIGINT, SIGTERM, SIGHUP, SIGQUIT; on Windows Ctrl+C, Ctrl+Break and closing the
+// console). Once
 // installed, the first interrupt removes every temporary file being written at that moment and
 // records the signal; the program goes on and should stop at its next check of
 // InterruptSignal(). A staged write then fails as kWriteInterrupted and replaces nothing. A
@@ -147,7 +148,7 @@ const char* WriteResultOperation(WriteResult result);
 // A batch tool uses it thus: install once at start; before each picture, stop when
 // InterruptSignal() != 0; a write that returns kWriteInterrupted is not a failure to report
 // but the end; abort what is still staged, print how many pictures were converted, and exit
-// with 128 + InterruptSignal() (130 for SIGINT, 143 for SIGTERM).
+// with 128 + InterruptSignal() (130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP, 131 for SIGQUIT).
 void InstallInterruptCleanup();
 // 0 while no interrupt came, else its signal number (SIGINT 2, SIGTERM 15); the conventional
 // exit status is then 128 + it.
@@ -158,6 +159,8 @@ int32_t PendingTemporaryFiles();
 // Writes all bytes to standard output (binary on Windows), after what stdio holds; false with
 // *reason for a short write (EPIPE for a closed pipe, ENOSPC for /dev/full).
 bool WriteStandardOutput(const void* data, size_t size, char* reason, size_t reasonCapacity);
+// The same for standard error, after what stdio holds of it (binary on Windows).
+bool WriteStandardError(const void* data, size_t size, char* reason, size_t reasonCapacity);
 // Flushes stdio's standard output; false with *reason when any of it could not be written.
 bool FinishStandardOutput(char* reason, size_t reasonCapacity);
 
@@ -171,8 +174,17 @@ bool IsPathSeparator(char c);
 bool IsFolderName(const char* path);
 
 // Creates the folders that path's parent folder needs (like mkdir -p of its folder part).
-// True when the parent folder exists afterwards.
-bool MakeParentFolders(const char* path);
+// True when the parent folder exists afterwards. *firstMade (may be null) receives the
+// outermost folder this call created ("" when it created none): every folder it made is that
+// one or below it, on the way to path. On failure the folders it made are removed again and
+// *reason (may be null) receives the system's words.
+bool MakeParentFolders(const char* path, std::string* firstMade = nullptr, char* reason = nullptr,
+                       size_t reasonCapacity = 0);
+
+// Removes, deepest first, the folders on the way to path from firstMade down (what
+// MakeParentFolders reported making), as far as they are empty: a write that failed leaves no
+// folder made for it behind. Nothing when firstMade is "".
+void RemoveMadeFolders(const char* path, const std::string& firstMade);
 
 // True when standard error is a terminal (for progress lines that only a person wants).
 bool StandardErrorIsTerminal();

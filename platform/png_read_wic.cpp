@@ -14,11 +14,7 @@ namespace {
 // image from the header as soon as it is initialised.
 bool CheckClaim(uint64_t width, uint64_t height, size_t size, std::string* error) {
     const uint64_t pixels = width * height;
-    if (width > kImageMaxSide || height > kImageMaxSide ||
-        pixels > static_cast<uint64_t>(kImageMaxPixels)) {
-        *error = "the PNG image is too large (" + std::to_string(width) + " x " +
-                 std::to_string(height) + "; at most " + std::to_string(kImageMaxSide) +
-                 " pixels a side)";
+    if (!CheckImageSize("PNG", static_cast<int64_t>(width), static_cast<int64_t>(height), error)) {
         return false;
     }
     if (pixels / 8 / 1032 > size) {  // more than deflate can pack into the file

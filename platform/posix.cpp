@@ -23,19 +23,52 @@ size_t FolderLength(const char* path) {
 
 }  // namespace
 
-bool MakeParentFolders(const char* path) {
+bool MakeParentFolders(const char* path, std::string* firstMade, char* reason,
+                       size_t reasonCapacity) {
+    if (firstMade != nullptr) firstMade->clear();
     size_t folder = FolderLength(path);
     if (folder == 0) return true;
     std::string prefix(path, folder);
     struct stat st;
     // Usually the folder is there already (every picture of a batch asks again): one stat.
     if (stat(prefix.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
-    for (size_t i = 1; i <= prefix.size(); ++i) {
+    std::string made;
+    int error = 0;
+    for (size_t i = 1; i <= prefix.size() && error == 0; ++i) {
         if (i < prefix.size() && prefix[i] != '/') continue;
         std::string part = prefix.substr(0, i);
-        if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+        if (mkdir(part.c_str(), 0777) == 0) {
+            if (made.empty()) made = part;
+        } else if (errno != EEXIST) {
+            error = errno;
+        }
     }
-    return stat(prefix.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (error == 0 && (stat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) error = ENOTDIR;
+    if (error != 0) {
+        RemoveMadeFolders(path, made);
+        if (reason != nullptr && reasonCapacity > 0) {
+            std::snprintf(reason, reasonCapacity, "%s", std::strerror(error));
+        }
+        return false;
+    }
+    if (firstMade != nullptr) *firstMade = made;
+    return true;
+}
+
+void RemoveMadeFolders(const char* path, const std::string& firstMade) {
+    if (firstMade.empty()) return;
+    std::string folder(path, FolderLength(path));
+    // From the parent folder up to firstMade: each a prefix of the path ending at a separator.
+    while (folder.size() >= firstMade.size()) {
+        while (!folder.empty() && folder.back() == '/') folder.pop_back();
+        if (folder.size() < firstMade.size()) return;
+        // A folder that is not empty holds another file: it and those above it stay. One whose
+        // name is too long for the system was never made (the path of a failed deep mkdir).
+        if (rmdir(folder.c_str()) != 0 && errno != ENAMETOOLONG && errno != ENOENT) return;
+        const size_t slash = folder.rfind('/');
+        if (slash == std::string::npos) return;
+        folder.erase(slash + 1);
+    }
 }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }

@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -95,10 +96,26 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
     return true;
 }
 
+// A symlink in a process's descriptor folder (/proc/PID/fd, which /dev/fd, /dev/stdout and
+// /dev/stderr lead to): it points at whatever the descriptor has open, such as the file a
+// stream was redirected to (">> log.txt"), or at "pipe:[N]". Followed as a name to write, the
+// rename would replace that file instead of writing to the stream.
+bool IsDescriptorLink(const std::string& name) {
+    std::string folder = FolderOf(name);
+    char real[PATH_MAX];
+    if (realpath(folder.empty() ? "." : folder.c_str(), real) == nullptr) return false;
+    const char* rest = std::strncmp(real, "/proc/", 6) == 0 ? real + 6 : nullptr;
+    if (rest == nullptr) return false;
+    const char* slash = std::strchr(rest, '/');
+    return slash != nullptr && slash > rest && std::strcmp(slash, "/fd") == 0;
+}
+
 // Follows symlinks at the end of path (as open() would) to the name that is no symlink: the
 // file itself, or the name a write would create. False with errno when that name cannot be
-// examined (ENOENT is no failure: *st then has st_mode 0).
-bool ResolveFinalName(const char* path, std::string* final, struct stat* st) {
+// examined (ENOENT is no failure: *st then has st_mode 0). *throughDescriptor (may be null) is
+// set when a link on the way is an open descriptor's (IsDescriptorLink).
+bool ResolveFinalName(const char* path, std::string* final, struct stat* st,
+                      bool* throughDescriptor = nullptr) {
     std::string name = path;
     for (int hops = 0; hops < 40; ++hops) {
         if (lstat(name.c_str(), st) != 0) {
@@ -111,6 +128,7 @@ bool ResolveFinalName(const char* path, std::string* final, struct stat* st) {
             *final = name;
             return true;
         }
+        if (throughDescriptor != nullptr && IsDescriptorLink(name)) *throughDescriptor = true;
         char link[PATH_MAX];
         ssize_t n = readlink(name.c_str(), link, sizeof link - 1);
         if (n < 0) return false;
@@ -388,9 +406,14 @@ WriteResult StageFileWrite(const char* path, const void* data, size_t size,
         return kWriteCreateFailed;
     }
     struct stat st;
-    if (!ResolveFinalName(path, &staged->target, &st)) {
+    bool throughDescriptor = false;
+    if (!ResolveFinalName(path, &staged->target, &st, &throughDescriptor)) {
         SetErrno(reason, reasonCapacity, errno);
         return kWriteCreateFailed;
+    }
+    if (throughDescriptor) {
+        SetReason(reason, reasonCapacity, "not a regular file (an open stream of this process)");
+        return kWriteNotAFile;
     }
     bool replacing = st.st_mode != 0;
     if (replacing && S_ISDIR(st.st_mode)) {
@@ -483,12 +506,13 @@ WriteResult FlushStagedWrites(StagedWrite* staged, size_t count, char* reason, s
 void InstallInterruptCleanup() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
+    // SIGHUP is the terminal closing under a batch, SIGQUIT Ctrl+\: both would end the process
+    // with its temporary files left and no count, so they are interrupts like the others.
+    const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
     sigemptyset(&action.sa_mask);
-    sigaddset(&action.sa_mask, SIGINT);
-    sigaddset(&action.sa_mask, SIGTERM);
+    for (int signal : signals) sigaddset(&action.sa_mask, signal);
     action.sa_flags = 0;  // no SA_RESTART: a read of standard input returns to be stopped
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signal : signals) sigaction(signal, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 }
 
@@ -506,6 +530,15 @@ void SimulateInterruptForTesting(int32_t signal) {
 bool WriteStandardOutput(const void* data, size_t size, char* reason, size_t reasonCapacity) {
     if (!FinishStandardOutput(reason, reasonCapacity)) return false;
     if (!WriteAll(STDOUT_FILENO, static_cast<const uint8_t*>(data), size)) {
+        SetErrno(reason, reasonCapacity, errno);
+        return false;
+    }
+    return true;
+}
+
+bool WriteStandardError(const void* data, size_t size, char* reason, size_t reasonCapacity) {
+    std::fflush(stderr);
+    if (!WriteAll(STDERR_FILENO, static_cast<const uint8_t*>(data), size)) {
         SetErrno(reason, reasonCapacity, errno);
         return false;
     }

@@ -37,11 +37,18 @@ size_t Win32FolderLength(const char* path) {
 }
 
 
-bool MakeParentFolders(const char* path) {
+bool MakeParentFolders(const char* path, std::string* firstMade, char* reason,
+                       size_t reasonCapacity) {
+    if (firstMade != nullptr) firstMade->clear();
     size_t folder = Win32FolderLength(path);
     if (folder == 0) return true;
     char prefix[MAX_PATH];
-    if (folder >= sizeof prefix) return false;
+    if (folder >= sizeof prefix) {
+        SetWin32Reason(reason, reasonCapacity, ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    std::string made;
+    DWORD error = ERROR_SUCCESS;
     for (size_t i = 0; i < folder; ++i) {
         prefix[i] = path[i];
         bool separator = path[i] == '\\' || path[i] == '/';
@@ -53,13 +60,35 @@ bool MakeParentFolders(const char* path) {
         // Each folder on the way; "C:" and "\\server" parts simply fail and are passed over.
         if (separator && i > 0) {
             prefix[i] = '\0';
-            CreateDirectoryA(prefix, nullptr);
+            if (CreateDirectoryA(prefix, nullptr)) {
+                if (made.empty()) made = prefix;
+            } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
+                error = GetLastError();
+            }
             prefix[i] = path[i];
         }
     }
     prefix[folder] = '\0';
     DWORD attributes = GetFileAttributesA(prefix);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        if (firstMade != nullptr) *firstMade = made;
+        return true;
+    }
+    RemoveMadeFolders(path, made);
+    SetWin32Reason(reason, reasonCapacity, error != ERROR_SUCCESS ? error : ERROR_PATH_NOT_FOUND);
+    return false;
+}
+
+void RemoveMadeFolders(const char* path, const std::string& firstMade) {
+    if (firstMade.empty()) return;
+    std::string folder(path, Win32FolderLength(path));
+    while (folder.size() >= firstMade.size()) {
+        while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+        if (folder.size() < firstMade.size() || !RemoveDirectoryA(folder.c_str())) return;
+        const size_t length = Win32FolderLength(folder.c_str());
+        if (length == 0) return;
+        folder.erase(length);
+    }
 }
 
 bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }

@@ -429,6 +429,16 @@ bool WriteStandardOutput(const void* data, size_t size, char* reason, size_t rea
     return true;
 }
 
+bool WriteStandardError(const void* data, size_t size, char* reason, size_t reasonCapacity) {
+    std::fflush(stderr);
+    DWORD error = ERROR_SUCCESS;
+    if (!WriteAll(GetStdHandle(STD_ERROR_HANDLE), static_cast<const uint8_t*>(data), size, &error)) {
+        SetWin32Reason(reason, reasonCapacity, error);
+        return false;
+    }
+    return true;
+}
+
 bool FinishStandardOutput(char* reason, size_t reasonCapacity) {
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

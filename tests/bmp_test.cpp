@@ -111,6 +111,18 @@ Bytes Masks(std::initializer_list<uint32_t> masks) {
     return b;
 }
 
+// The file with another colour count in its info header (biClrUsed).
+Bytes WithColoursUsed(Bytes bmp, uint32_t count) {
+    for (int i = 0; i < 4; ++i) bmp[46 + i] = static_cast<uint8_t>(count >> (8 * i));
+    return bmp;
+}
+
+// The file with another pixel data offset in its file header.
+Bytes WithPixelOffset(Bytes bmp, uint32_t offset) {
+    for (int i = 0; i < 4; ++i) bmp[10 + i] = static_cast<uint8_t>(offset >> (8 * i));
+    return bmp;
+}
+
 struct GoodCase {
     const char* what;
     Bytes file;
@@ -143,6 +155,14 @@ TEST(ImageDecode, EveryCommonKind) {
         {"BMP 16-bit 5-5-5", MakeBmp(40, 1, 1, 16, 0, {}, {0x00, 0x7C, 0, 0}), 1, 1, {255, 0, 0}},
         {"BMP 16-bit 5-6-5", MakeBmp(40, 1, 1, 16, 3, Masks({0xF800, 0x07E0, 0x001F}), {0xE0, 0x07, 0, 0}), 1, 1,
          {0, 255, 0}},
+        // Rounded to nearest, as every reader scales: 5-5-5 (13, 1, 30) is 107 (106.9), 8 (8.2),
+        // 247 (246.8); 5-6-5 green 13 of 63 is 53 (52.6).
+        {"BMP 16-bit 5-5-5 rounded", MakeBmp(40, 1, 1, 16, 0, {}, {0x3E, 0x34, 0, 0}), 1, 1, {107, 8, 247}},
+        {"BMP 16-bit 5-6-5 rounded", MakeBmp(40, 1, 1, 16, 3, Masks({0xF800, 0x07E0, 0x001F}), {0xA0, 0x01, 0, 0}),
+         1, 1, {0, 53, 0}},
+        // A table of two colours used, and only indices 0 and 1 in the pixels.
+        {"BMP 8-bit, short table", WithColoursUsed(MakeBmp(40, 2, 1, 8, 0, {1, 2, 3, 0, 4, 5, 6, 0}, {1, 0, 0, 0}), 2),
+         2, 1, {6, 5, 4, 3, 2, 1}},
         {"BMP 32-bit, padding byte zero", MakeBmp(40, 1, 1, 32, 0, {}, {30, 20, 10, 0}), 1, 1, {10, 20, 30}},
         // V5 header with an alpha mask: alpha 0x80 over black
         {"BMP 32-bit with alpha", MakeBmp(124, 2, 1, 32, 3, {}, {0, 0, 200, 0x80, 0, 0, 0, 0xFF},
@@ -189,10 +209,12 @@ TEST(ImageDecode, MalformedFilesAreRefusedWithAMessage) {
         {"PNG bad CRC", badCrc, "PNG"},
         {"PNG 100000 x 100000 in a small file", huge, "PNG"},
         {"PNG 8000 x 8000 in a small file", MakePng(8000, 8000, 8, 2, 0, {0}), "too short"},
+        {"PNG without IEND", Bytes(good.begin(), good.end() - 12), "ends without its IEND chunk"},
+        {"PNG chunk past the end", Bytes(good.begin(), good.end() - 13), "ends inside its IDAT chunk"},
         {"PNG bad colour type", MakePng(1, 1, 8, 5, 0, {0, 0}), "PNG"},
         {"BMP headers cut", Bytes(bmp.begin(), bmp.begin() + 20), "headers"},
         {"BMP pixels cut", Bytes(bmp.begin(), bmp.end() - 1), "shorter than its image"},
-        {"BMP 100000 x 100000 in 100 bytes", MakeBmp(40, 100000, 100000, 24, 0, {}, Bytes(46, 0)), "too large"},
+        {"BMP 100000 x 100000 in 100 bytes", MakeBmp(40, 100000, 100000, 24, 0, {}, Bytes(46, 0)), "at most 16384 pixels a side"},
         {"BMP 8000 x 8000 in 100 bytes", MakeBmp(40, 8000, 8000, 24, 0, {}, Bytes(46, 0)), "shorter"},
         {"BMP RLE8", MakeBmp(40, 1, 1, 8, 1, Bytes(1024, 0), {0, 0, 0, 1}), "run-length"},
         {"BMP JPEG inside", MakeBmp(40, 1, 1, 24, 4, {}, {0, 0, 0, 0}), "JPEG"},
@@ -203,6 +225,23 @@ TEST(ImageDecode, MalformedFilesAreRefusedWithAMessage) {
         {"BMP masks cut", MakeBmp(40, 1, 1, 16, 3, {}, {}), "colour masks"},
         {"BMP 16-bit masks too wide", MakeBmp(40, 1, 1, 16, 3, Masks({0x1F0000, 0x07E0, 0x001F}), {0, 0, 0, 0}),
          "do not fit"},
+        // Damage that used to pass: headers read as pixels, a table larger than the depth
+        // allows, an index past the table.
+        {"BMP pixel offset 0", WithPixelOffset(bmp, 0), "pixel offset 0 points into its headers (they end at byte 54)"},
+        {"BMP pixel offset inside the table", WithPixelOffset(MakeBmp(40, 1, 1, 8, 0, Bytes(1024, 0), Bytes(1028, 0)), 100),
+         "pixel offset 100 points into its headers (they end at byte 1078)"},
+        {"BMP 100000 colours", WithColoursUsed(MakeBmp(40, 1, 1, 8, 0, Bytes(1024, 0), {0, 0, 0, 0}), 100000),
+         "colour table claims 100000 colours (at most 256 at 8 bits a pixel)"},
+        {"BMP index past the table", WithColoursUsed(MakeBmp(40, 2, 1, 8, 0, Bytes(8, 0), {0, 9, 0, 0}), 2),
+         "pixel index 9 is past its colour table of 2 entries"},
+        // Each limit named by its own message.
+        {"BMP 16385 x 1", MakeBmp(40, 16385, 1, 24, 0, {}, {}), "16385 x 1 pixels: at most 16384 pixels a side"},
+        {"BMP 16384 x 4097", MakeBmp(40, 16384, 4097, 24, 0, {}, {}),
+         "16384 x 4097 pixels: at most 67108864 pixels (64 Mpixel) in all"},
+        {"PNG 16385 x 1", MakePng(16385, 1, 8, 2, 0, {0}), "the PNG image is 16385 x 1 pixels: at most 16384 pixels a side"},
+        {"PNG 1 x 16385", MakePng(1, 16385, 1, 0, 0, {0}), "1 x 16385 pixels: at most 16384 pixels a side"},
+        {"PNG 16384 x 4097", MakePng(16384, 4097, 1, 0, 0, {0}),
+         "the PNG image is 16384 x 4097 pixels: at most 67108864 pixels (64 Mpixel) in all"},
         {"BMP bit fields at 24 bits", MakeBmp(40, 1, 1, 24, 3, Masks({0xFF0000, 0xFF00, 0xFF}), {0, 0, 0, 0}),
          "cannot have them"},
     };
@@ -235,6 +274,25 @@ TEST(ImageDecode, BmpAlphaCompositedOverBlack) {
     EXPECT_EQ(image.rgb, want);
     EXPECT_EQ(want[3 * 128], 100);  // 200 * 128 / 255 = 100.4
     EXPECT_EQ(want[3 * 255 + 2], 255);
+}
+
+// A bad CRC in an ancillary chunk is damage the picture survives: decoded, with a warning that
+// names the chunk. The same CRC fault in a critical chunk refuses the file (the table above).
+TEST(ImageDecode, DamagedAncillaryChunkIsAWarning) {
+    const Bytes good = MakePng(2, 1, 8, 2, 0, {0, 10, 20, 30, 40, 50, 60});
+    Bytes text;
+    Chunk(&text, "tEXt", {'a', 0, 'b'});
+    text[text.size() - 1] ^= 0x01;
+    const size_t afterIhdr = 8 + 25;
+    Bytes damaged(good.begin(), good.begin() + afterIhdr);
+    damaged = damaged + text + Bytes(good.begin() + afterIhdr, good.end());
+    RgbImage image;
+    std::string error;
+    ASSERT_TRUE(DecodeImage(damaged.data(), damaged.size(), &image, &error)) << error;
+    EXPECT_EQ(image.rgb, (Bytes{10, 20, 30, 40, 50, 60}));
+    EXPECT_EQ(image.warning, "the PNG file's tEXt chunk is damaged (its CRC does not match); it was skipped");
+    ASSERT_TRUE(DecodeImage(good.data(), good.size(), &image, &error));
+    EXPECT_EQ(image.warning, "");
 }
 
 TEST(ImageDecode, RecognisedBySignatureWhateverTheName) {

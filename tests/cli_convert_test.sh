@@ -70,8 +70,13 @@ check "8 to 5: message" "vramoria-convert: $work/pixels.sc5: SCREEN 8 cannot be 
 check "8 to 5: nothing written" no "$([ -e "$work/early.sc5" ] && echo yes || echo no)"
 err=$("$tool" "$work/pixels.sc7" --convert 10 2>&1 >/dev/null); rc=$?
 check "7 to 10: message" "vramoria-convert: $work/pixels.sc7: SCREEN 7 cannot be converted to SCREEN 10" "$err"
-err=$("$tool" "$work/pixels.sc5" --mode 12 --convert 12 2>&1 >/dev/null)
-check "12 to 12: message" "vramoria-convert: $work/pixels.sc5: SCREEN 12 cannot be converted to SCREEN 12" "$err"
+# A picture already in the target mode: nothing to convert, a note, the picture unchanged.
+for mode in 5 6 7 8 12; do
+  "$tool" "$work/pixels.sc5" --mode $mode -o "$work/as-is.bin"
+  err=$("$tool" "$work/pixels.sc5" --mode $mode --convert $mode -o "$work/same.bin" 2>&1); rc=$?
+  check "$mode to $mode: status, unchanged" "0 same" "$rc $(cmp -s "$work/as-is.bin" "$work/same.bin" && echo same)"
+  check "$mode to $mode: note" 1 "$(grep -c "note: $work/pixels.sc5: already SCREEN $mode, nothing to convert" <<<"$err")"
+done
 err=$("$tool" "$work/pixels.sc5" --mode 10 --convert 5 2>&1 >/dev/null)
 check "10/11 to 5: message" "vramoria-convert: $work/pixels.sc5: SCREEN 10/11 cannot be converted to SCREEN 5" "$err"
 "$tool" "$work/pixels.sc5" --convert 11 >/dev/null 2>&1; check "convert 11: usage" 2 "$?"

@@ -54,6 +54,84 @@ for bad in cut.png cut.bmp; do
   check "$bad: nothing written" no "$([ -e "$work/bad.sc5" ] && echo yes || echo no)"
 done
 
+# Damaged files are refused with a message that names the damage, and nothing is written;
+# damage the picture survives (an ancillary chunk's CRC) converts with a warning.
+python3 - "$work" <<'PY'
+import struct, sys, zlib
+d = sys.argv[1]
+png = open(d + "/sc5.png", "rb").read()
+open(d + "/empty.png", "wb").write(b"")
+open(d + "/empty.bmp", "wb").write(b"")
+open(d + "/no-iend.png", "wb").write(png[:-12])
+open(d + "/text.png", "wb").write(png)  # the same picture with a tEXt chunk added
+chunk = b"tEXt" + b"Comment\0damaged"
+bad = struct.pack(">I", len(chunk) - 4) + chunk + struct.pack(">I", zlib.crc32(chunk) ^ 1)
+open(d + "/bad-text.png", "wb").write(png[:33] + bad + png[33:])
+bmp = bytearray(open(d + "/small.bmp", "rb").read())
+bmp[10:14] = struct.pack("<I", 0)
+open(d + "/offset0.bmp", "wb").write(bmp)
+# An 8-bit BMP with two colours used: one with 100,000, one whose pixel 7 is past the table.
+def bmp8(used, pixel):
+    header = struct.pack("<IiiHHIIiiII", 40, 1, 1, 1, 8, 0, 4, 0, 0, used, 0)
+    table = bytes(8)
+    offset = 14 + 40 + len(table)
+    return b"BM" + struct.pack("<IHHI", offset + 4, 0, 0, offset) + header + table + bytes([pixel, 0, 0, 0])
+open(d + "/colours.bmp", "wb").write(bmp8(100000, 0))
+open(d + "/index.bmp", "wb").write(bmp8(2, 7))
+PY
+while IFS='|' read -r bad message; do
+  rm -f "$work/bad.sc5"
+  err=$("$tool" "$work/$bad" --import 5 -o "$work/bad.sc5" 2>&1); rc=$?
+  check "$bad: refused, nothing written" "1 no" "$rc $([ -e "$work/bad.sc5" ] && echo yes || echo no)"
+  check "$bad: the damage named" "vramoria-convert: $work/$bad: $message" "$err"
+done <<'CASES'
+empty.png|not a PNG file: it is empty
+empty.bmp|not a BMP file: it is empty
+no-iend.png|the PNG file ends without its IEND chunk (truncated?)
+offset0.bmp|the BMP file's pixel offset 0 points into its headers (they end at byte 54)
+colours.bmp|the BMP file's colour table claims 100000 colours (at most 256 at 8 bits a pixel)
+index.bmp|the BMP file's pixel index 7 is past its colour table of 2 entries
+CASES
+"$tool" "$work/sc5.png" --import 5 -o "$work/clean.sc5"
+err=$("$tool" "$work/bad-text.png" --import 5 -o "$work/damaged.sc5" 2>&1); rc=$?
+check "bad ancillary CRC: converted as the clean file" "0 same" "$rc $(cmp -s "$work/clean.sc5" "$work/damaged.sc5" && echo same)"
+check "bad ancillary CRC: warning" "vramoria-convert: warning: $work/bad-text.png: the PNG file's tEXt chunk is damaged (its CRC does not match); it was skipped" "$err"
+: >"$work/empty.sc5"
+"$tool" "$work/empty.sc5" --import 5 -o "$work/x.sc5" 2>/dev/null
+check "an empty .sc5 with --import still loads as the viewer does" 0 "$?"
+
+# Memory: an 8192 x 8192 1-bit PNG (19 KB) is decoded row by row into one RGB copy (192 MiB),
+# not also a whole RGBA copy (it peaked at 463 MB); where memory runs out, that picture fails
+# with a message and the batch goes on to its counting line.
+free_kib=$(awk '/^MemAvailable:/ {print $2}' /proc/meminfo)
+if [ "${free_kib:-0}" -lt $((2 << 20)) ]; then
+  echo "memory: skipped (less than 2 GiB free)"
+elif grep -q __asan_init "$tool"; then
+  echo "memory: skipped under AddressSanitizer (its shadow memory)"
+else
+  python3 - "$work/big.png" <<'PY'
+import struct, sys, zlib
+w = h = 8192
+raw = b"".join(b"\0" + bytes([0x55 if y % 2 else 0xAA]) * (w // 8) for y in range(h))
+def chunk(t, d): return struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d))
+open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 1, 0, 0, 0, 0)) +
+                              chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+PY
+  /usr/bin/time -f '%M' -o "$work/rss" "$tool" "$work/big.png" --import 5 -o "$work/big.sc5"
+  kib=$(tail -n 1 "$work/rss")
+  echo "8192 x 8192 PNG import: peak RSS ${kib} KiB"
+  check "8192 x 8192 PNG: imported under 256 MiB" yes "$([ "$kib" -lt 262144 ] && echo yes || echo "no: $kib KiB")"
+  for i in 1 2 3; do cp "$work/big.png" "$work/b$i.png"; done
+  # Which of the three runs out depends on their timing: every one either converted or failed
+  # with the message, at least one failed, and the counting line says so.
+  err=$(ulimit -v 600000; "$tool" "$work"/b[123].png --jobs 3 --import 5 -o "$work/o{stem}.sc5" 2>&1); rc=$?
+  refused=$(grep -c "not enough memory to import the image" <<<"$err")
+  written=$(ls "$work"/ob[123].sc5 2>/dev/null | wc -l)
+  check "out of memory: status, each picture accounted for" "1 3 yes" \
+    "$rc $((refused + written)) $([ "$refused" -ge 1 ] && echo yes)"
+  check "out of memory: the counting line" "$written converted, $refused failed" "$(tail -n 1 <<<"$err")"
+fi
+
 # --thumbnail needs its -o; its -o is a PNG whatever the name.
 "$tool" "$samples/testcard.sc5" --thumbnail 64 2>/dev/null
 check "--thumbnail without -o: usage" 2 "$?"

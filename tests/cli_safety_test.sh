@@ -4,7 +4,7 @@
 # are byte-identical afterwards, or that the outputs are complete.
 # Usage: cli_safety_test.sh PATH/TO/vramoria-convert SAMPLES-FOLDER CASE
 #   CASE: later-picture same-file failing-step named-twice read-once not-a-file symlink
-#         replaced interrupt long-names bad-input conventions
+#         replaced interrupt long-names bad-input conventions streams
 set -u
 tool=$1
 samples=$2
@@ -68,6 +68,16 @@ same-file)
   "$tool" sub/../a.sc5 real/b.sc5 -o '{dir}/y.png' 2>/dev/null
   check "dot-dot after a link: status" 2 "$?"
   check "dot-dot after a link: nothing written" "missing missing" "$(kind real/y.png) $(kind y.png)"
+  # The advice names a placeholder the -o name lacks.
+  cp testcard.sc5 real/a.sc7; mkdir -p other; cp testcard.sc5 other/a.sc5
+  while IFS='|' read -r pictures pattern advice; do
+    err=$("$tool" $pictures -o "$pattern" 2>&1)
+    check "advice for $pattern" "nothing was written$advice" "$(grep -o 'nothing was written.*' <<<"$err")"
+  done <<'CASES'
+real/a.sc5 real/b.sc5|x.png| (use {stem} or {name} in the -o name)
+real/a.sc5 real/a.sc7|out/{stem}.png| (use {name} in the -o name: {stem} leaves out the extension)
+real/a.sc5 other/a.sc5|{stem}-{name}.png| (use {dir} in the -o name)
+CASES
   # Distinct files with look-alike names are no clash.
   "$tool" real/a.sc5 link/b.sc5 -o '{dir}/{stem}.png' 2>/dev/null
   check "distinct: status" 0 "$?"
@@ -83,7 +93,7 @@ failing-step)
   check "clash with a failing picture: z.png kept" precious "$(cat z.png)"
   err=$("$tool" lone.sr5 -o z.png --palette 0 2>&1); rc=$?
   check "failing picture: status" 1 "$rc"
-  check "failing picture: message" "vramoria-convert: lone.sr5: palette slot 0 is not available" "$err"
+  check "failing picture: message" "vramoria-convert: lone.sr5: file palette 0 is not available (the picture has no palette file)" "$err"
   check "failing picture: writes nothing" precious "$(cat z.png)"
   # The same for a picture that does not load: its outputs are planned all the same.
   printf '\xfe\x00' >bad.sc5  # a damaged BSAVE file (a headerless one would load as raw VRAM)
@@ -235,9 +245,12 @@ replaced)
       mkdir full && mount -t tmpfs -o size=40k tmpfs full || exit 3
       cp testcard.sc5 full/pic.sc7; chmod 600 full/pic.sc7
       "$1" testcard.sc7 -o full/pic.sc7 2>/dev/null; echo "$? $(cmp -s testcard.sc5 full/pic.sc7 && echo same) $(ls -A full)"
+      "$1" testcard.sc7 -o "full/{stem}/a/b/x.sc7" 2>full.err; echo "$? $(ls -A full)"
+      grep -c "No space left on device" full.err
     ' - "$tool" >fullfs
     if [ $? -eq 3 ]; then echo "full disk: skipped (tmpfs cannot be mounted)"; else
-      check "full disk: status, file kept, no temporary" "1 same pic.sc7" "$(cat fullfs)"
+      check "full disk: status, file kept, no temporary" "1 same pic.sc7" "$(sed -n 1p fullfs)"
+      check "full disk: no folder left, the reason said" "1 pic.sc7 1" "$(sed -n 2,3p fullfs | tr '\n' ' ' | sed 's/ $//')"
     fi
   else
     echo "full disk: skipped (no mount namespace)"
@@ -245,14 +258,15 @@ replaced)
   ;;
 
 interrupt)
-  # SIGINT and SIGTERM at random moments into a batch of 300 pictures: no temporary file, every
-  # output there is complete, and the closing line counts them.
+  # SIGINT, SIGTERM, SIGHUP (the terminal closing) and SIGQUIT at random moments into a batch of
+  # 300 pictures: no temporary file, every output there is complete, and the closing line counts
+  # them.
   mkdir in
   for i in $(seq -w 300); do cp testcard.sc5 "in/p$i.sc5"; done
   "$tool" testcard.sc5 --convert 7 -o expected.sc7
-  for round in 1 2 3 4 5 6; do
-    signal=INT; status=130
-    [ $((round % 2)) -eq 0 ] && { signal=TERM; status=143; }
+  signals=(INT TERM HUP QUIT); statuses=(130 143 129 131)
+  for round in 1 2 3 4 5 6 7 8; do
+    signal=${signals[$((round % 4))]}; status=${statuses[$((round % 4))]}
     rm -rf out
     "$tool" in/*.sc5 --convert 7 -o 'out/{stem}.sc7' 2>err &
     pid=$!
@@ -278,6 +292,19 @@ long-names)
     "$tool" testcard.sc5 -o "$name"
     check "output name of $length bytes" yes "$([ -s "$name" ] && echo yes || echo no)"
   done
+  # A write that fails takes the folders made for it along, and says why it failed: a name over
+  # 255 bytes ({name}.png of a 255-byte name) and a folder path over PATH_MAX.
+  long=$(printf 'n%.0s' $(seq 255)); cp testcard.sc5 "$long"
+  err=$("$tool" "$long" -o 'out2/sub/{name}.png' 2>&1); rc=$?
+  check "name too long: status, no folder left" "1 missing" "$rc $(kind out2)"
+  check "name too long: the reason" 1 "$(grep -c 'cannot write the file: File name too long$' <<<"$err")"
+  mkdir kept
+  err=$("$tool" testcard.sc5 -o "kept/$(printf 'f%0250d/' $(seq 25))x.png" 2>&1); rc=$?
+  check "25 levels: status, only the folder that was there" "1 " "$rc $(ls -A kept)"
+  check "25 levels: the reason" 1 "$(grep -c 'cannot make the folder for the file: File name too long$' <<<"$err")"
+  # A folder another picture wrote into stays.
+  "$tool" testcard.sc5 "$long" -o 'shared/{name}.png' 2>/dev/null
+  check "shared folder kept with the file that succeeded" "1 testcard.sc5.png" "$? $(ls -A shared)"
   # A picture path longer than Windows' 259 characters loads on POSIX.
   deep=$(printf 'folder%03d/' $(seq 40))
   mkdir -p "$deep"; cp testcard.sc5 "$deep/pic.sc5"
@@ -335,7 +362,7 @@ conventions)
   check "JSON of a non-UTF-8 name" '"bad\ufffd\ufffd.sc5"' "$(field file <<<"$out")"
   cp testcard.sc5 "$(printf 'new\nline\033.sc5')"
   err=$("$tool" "$(printf 'new\nline\033.sc5')" --palette 3 2>&1)
-  check "control characters escaped in messages" 'vramoria-convert: new\nline\033.sc5: palette slot 3 is not available' "$err"
+  check "control characters escaped in messages" 'vramoria-convert: new\nline\033.sc5: file palette 3 is not available (the picture has no palette file)' "$err"
   check "control characters escaped in --info" 'file:            new\nline\033.sc5' "$("$tool" "$(printf 'new\nline\033.sc5')" --info | head -n 1)"
   check "control characters escaped in a usage error" "vramoria-convert: unknown option '-x\033[31m'" "$("$tool" "$(printf -- '-x\033[31m')" 2>&1 | head -n 1)"
   # On POSIX a backslash is part of a file name.
@@ -352,6 +379,51 @@ conventions)
   printf '\xfe\x00' >bad.sc5
   script -qec "'$tool' testcard.sc5 bad.sc5 testcard.sc6 --info >/dev/null" /dev/null >tty.txt 2>&1
   check "progress cleared before a message" 1 "$(grep -c $'\r\033\\[Kvramoria-convert: bad.sc5: not a BSAVE file' tty.txt)"
+  ;;
+
+streams)
+  # The names of the process's own streams write to the stream, never rename over the file a
+  # stream is redirected to; a name that only expands to "-" is a file.
+  "$tool" testcard.sc5 -o expected.png
+  for name in /dev/stdout /dev/fd/1 /proc/self/fd/1; do
+    echo 'earlier line' >log.txt
+    "$tool" testcard.sc5 -o $name >>log.txt; rc=$?
+    check "$name >> log.txt: status" 0 "$rc"
+    check "$name >> log.txt: the line kept, the PNG appended" "earlier line same" \
+      "$(head -n 1 log.txt) $(tail -c +14 log.txt | same /dev/stdin expected.png)"
+  done
+  for name in /dev/stderr /dev/fd/2 /proc/self/fd/2; do
+    echo 'earlier line' >err.log
+    "$tool" testcard.sc5 --format bsave -o $name 2>>err.log; rc=$?
+    check "$name 2>> err.log: status, line kept, BSAVE appended" "0 earlier line $((13 + 30375))" \
+      "$rc $(head -n 1 err.log) $(stat -c %s err.log)"
+  done
+  check "/dev/stdout into a pipe" "$(stat -c %s expected.png)" "$("$tool" testcard.sc5 -o /dev/stdout | wc -c)"
+  # Other links to a descriptor (/dev/stdin, a link to /dev/stdout, >(...)) are refused.
+  ln -s /dev/stdout to-stdout
+  cp log.txt log.orig
+  err=$("$tool" testcard.sc5 -o to-stdout 2>&1 >>log.txt); rc=$?
+  check "link to /dev/stdout: refused" "1 same" "$rc $(same log.txt log.orig)"
+  check "link to /dev/stdout: message" "vramoria-convert: to-stdout: cannot write the file: not a regular file (an open stream of this process); only regular files are replaced" "$err"
+  "$tool" testcard.sc5 -o /dev/stdin <log.txt 2>/dev/null
+  check "/dev/stdin: refused, kept" "1 same" "$? $(same log.txt log.orig)"
+  "$tool" testcard.sc5 testcard.sc6 -o /dev/stderr 2>/dev/null
+  check "/dev/stderr in a batch: usage" 2 "$?"
+  # "{stem}" of ./-.sc5 is the file ./-, in a batch too; standard output stays empty.
+  cp testcard.sc5 ./-.sc5
+  "$tool" ./-.sc5 testcard.sc6 -o '{stem}' >stdout.bin 2>/dev/null; rc=$?
+  check "{stem} giving -: status, file ./-, nothing on standard output" "0 30375 0" \
+    "$rc $(stat -c %s ./- 2>/dev/null) $(stat -c %s stdout.bin)"
+  # Text and a picture on one stream are refused before anything runs.
+  for words in "--info -o -" "-o - --info" "--info -o /dev/stdout"; do
+    err=$("$tool" testcard.sc5 $words 2>&1 >stdout.bin); rc=$?
+    check "$words: usage, nothing written" "2 0" "$rc $(stat -c %s stdout.bin)"
+  done
+  check "--info -o -: message" 1 "$(grep -c 'the text would be mixed into the picture' <<<"$err")"
+  "$tool" testcard.sc5 --info -o /dev/stderr 2>/dev/null >/dev/null
+  check "--info with -o /dev/stderr: two streams" 0 "$?"
+  "$tool" testcard.sc5 -o '' 2>/dev/null
+  check "-o '': usage" 2 "$?"
   ;;
 
 *)

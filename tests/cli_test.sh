@@ -48,9 +48,19 @@ check "SR7 companion found without regard to case" 2 "$(field paletteIndex <<<"$
 check "SR7 compressed" '"compressed"' "$(field type <<<"$out")"
 check "SR7 imageSize" 54272 "$(field imageSize <<<"$out")"
 
-err=$("$tool" "$work/full.sc5" --palette 5 2>&1 >/dev/null); rc=$?
-check "unavailable slot: status" 1 "$rc"
-check "unavailable slot: message" "vramoria-convert: $work/full.sc5: palette slot 5 is not available" "$err"
+# A palette that cannot be selected is named in --palette's words, with the reason.
+while IFS='|' read -r words message; do
+  err=$("$tool" "$work/full.sc5" $words 2>&1 >/dev/null); rc=$?
+  check "unavailable palette, $words" "1 vramoria-convert: $work/full.sc5: $message" "$rc $err"
+done <<CASES
+--palette 5|file palette 5 is not available (the picture has no palette file)
+--palette 0|file palette 0 is not available (the picture has no palette file)
+--palette-file $work/three.pl5 --palette 3|file palette 3 is not available (the palette file holds file palettes 0-2)
+--palette-file $work/pic.PL7 --palette 7|file palette 7 is not available (the palette file holds file palettes 0-1)
+--mode 8 --palette internal|the internal palette is not available (the picture ends before its palette table)
+CASES
+check "--info lists the palettes in --palette's words" "available slots: standard internal 0 1 2" \
+  "$("$tool" "$work/full.sc5" --palette-file "$work/three.pl5" --info | grep '^available slots')"
 
 err=$("$tool" "$work/five.sc5" --info 2>&1 >/dev/null); rc=$?
 check "5-byte file: status" 1 "$rc"

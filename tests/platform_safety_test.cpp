@@ -406,6 +406,8 @@ TEST_F(PlatformSafety, SigintHandlerRemovesTemporaries) {
     EXPECT_EQ(ReadBytes(target), kOld);
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
+    std::signal(SIGQUIT, SIG_DFL);
     std::signal(SIGPIPE, SIG_DFL);
 }
 
@@ -434,7 +436,8 @@ TEST_F(PlatformSafety, SignalsDuringWritesLeaveNoTemporaryFile) {
     const std::string target = dir + "/out.png";
     const Bytes big(200000, 0x33);
     for (int round = 0; round < 12; ++round) {
-        const int signal = round % 2 == 0 ? SIGINT : SIGTERM;
+        const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+        const int signal = signals[round % 4];
         WriteBytes(target, kOld);
         std::fflush(stdout);
         // The child says when its handlers are in place: a signal before that would end it by
