@@ -23,6 +23,15 @@ inline float Distance(const Lab& x, const Lab& y) {
 
 // 8-bit sRGB to linear light (a table made once, thread-safely).
 float SrgbToLinear(uint8_t v);
+
+// The n-th root of x >= 0 (n = 2 to 12), and the sRGB curve's two directions, in plain double
+// arithmetic: the same bits from every compiler, maths library and processor (the C library's
+// pow and cbrt differ between glibc and Windows' in the last place, which moved a dither's
+// choice now and then).
+double Root(double x, int n);   // slow: for tables made once
+double Cbrt(double x);           // fast: the cube root for every pixel
+double SrgbDecode(double c);  // 0..1 sRGB to linear light
+double SrgbEncode(double v);  // linear light 0..1 to sRGB
 // Linear light to 8-bit sRGB, rounded; clamped to 0..255.
 uint8_t LinearToSrgb(float v);
 Lab LinearToLab(const Linear& c);

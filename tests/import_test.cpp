@@ -11,6 +11,7 @@
 #include "image/bsave.h"
 #include "image/picture.h"
 #include "import/import.h"
+#include "import/import_internal.h"
 #include "palette/palette.h"
 #include "render/display.h"
 #include "render/view.h"
@@ -75,6 +76,12 @@ TEST(Import, ExactRoundTripOfRealPictures) {
     }
     if (shared.empty()) std::printf("../shared/pictures is absent: only the samples were tested\n");
     if (tested == 0) GTEST_SKIP() << "no samples (cross build) and no shared pictures";
+}
+
+double PowerOfN(double x, int n) {
+    double r = 1;
+    for (int i = 0; i < n; ++i) r *= x;
+    return r;
 }
 
 // A made-up 256 x 212 (or 512 x 212) picture: every pixel colour c0 except the first four of
@@ -193,6 +200,36 @@ TEST(Import, Screen5PaletteWordsAreDistinct) {
             std::sort(words.begin(), words.end());
             EXPECT_EQ(std::unique(words.begin(), words.end()) - words.begin(), 16) << "dither " << dither;
         }
+    }
+}
+
+// The importer's own roots and sRGB curve (plain arithmetic, the same bits on every build)
+// against the C library's, which they replace: within a few units in the last place.
+TEST(Import, OwnRootsMatchTheMathsLibrary) {
+    using namespace import_detail;
+    double worst = 0;
+    for (int n = 2; n <= 12; ++n) {
+        for (double x : {1e-17, 3e-13, 1e-6, 0.0031308, 0.04, 0.2, 0.5, 0.73, 0.999999, 1.0, 2.0, 1234.5}) {
+            const double want = std::pow(x, 1.0 / n);
+            const double got = Root(x, n);
+            worst = std::max(worst, std::fabs(got - want) / want);
+            EXPECT_GE(PowerOfN(got, n) * (1 + 1e-14), x) << "n " << n << " x " << x;  // never below
+        }
+    }
+    EXPECT_LT(worst, 1e-14);
+    EXPECT_EQ(Root(0.0, 3), 0.0);
+    EXPECT_EQ(Cbrt(0.0), 0.0);
+    double worstCube = 0;
+    for (double x = 1e-12; x < 8.0; x *= 1.0137) {  // every exponent residue, every mantissa range
+        worstCube = std::max(worstCube, std::fabs(Cbrt(x) - std::cbrt(x)) / std::cbrt(x));
+    }
+    EXPECT_LT(worstCube, 1e-15);
+    for (int v = 0; v < 256; ++v) {
+        const double c = v / 255.0;
+        const double want = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        EXPECT_NEAR(SrgbDecode(c), want, 1e-13) << v;
+        EXPECT_NEAR(SrgbEncode(want), c, 1e-12) << v;
+        EXPECT_EQ(LinearToSrgb(static_cast<float>(want)), v);  // every level comes back
     }
 }
 
