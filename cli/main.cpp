@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "cli/batch.h"
 #include "cli/names.h"
@@ -28,6 +29,23 @@ int main(int argc, char** argv) {
     // From here on Ctrl+C and SIGTERM remove the temporary file being written and let the batch
     // stop between pictures; a closed pipe is an error to report, not a silent death.
     InstallInterruptCleanup();
+#ifdef _WIN32
+    // The C runtime's argv is in the ANSI code page, with "?" or a look-alike for every other
+    // character: a name such as "日本語.sc5" under code page 1252 would name no file, and
+    // "café.sc5" under 932 another one ("cafe.sc5"). The words come again from the UTF-16
+    // command line, as UTF-8, the form of every name inside the program.
+    std::vector<std::string> words;
+    if (!Utf8CommandLine(&words) || words.empty()) {
+        std::fprintf(stderr, "%s: the command line holds a name that is not valid Unicode\n",
+                     kProgram);
+        return 2;
+    }
+    std::vector<char*> pointers;
+    for (std::string& word : words) pointers.push_back(&word[0]);
+    pointers.push_back(nullptr);
+    argc = static_cast<int>(words.size());
+    argv = pointers.data();
+#endif
     CommandLine line;
     std::string error;
     if (!ParseCommandLine(argc, argv, &line, &error)) {

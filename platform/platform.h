@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 enum ReadResult : int32_t {
     kReadOk = 0,
@@ -189,6 +190,10 @@ void RemoveMadeFolders(const char* path, const std::string& firstMade);
 // True when standard error is a terminal (for progress lines that only a person wants).
 bool StandardErrorIsTerminal();
 
+// Every name these functions take or give is UTF-8; on Windows it reaches the system as UTF-16
+// through the W functions, and a name whose bytes are not UTF-8 is refused (ERROR_INVALID_NAME)
+// rather than guessed at. On POSIX names are bytes, passed on as they are.
+
 // The name a file is shown by: its last path component (on Windows as the shell shows it,
 // without the extension where extensions are hidden). False when it does not fit.
 bool FileDisplayName(const char* path, char* out, size_t capacity);
@@ -197,3 +202,10 @@ bool FileDisplayName(const char* path, char* out, size_t capacity);
 // whose name matches without regard to ASCII case and writes its path into path (same length).
 // True when path now names an existing file.
 bool ResolvePathIgnoringCase(char* path);
+
+#ifdef _WIN32
+// The program's command line as UTF-8 words, program name first (from GetCommandLineW, split by
+// CommandLineToArgvW): the C runtime's argv is in the ANSI code page and holds "?" or a
+// look-alike for every character outside it. False when a word holds an unpaired surrogate.
+bool Utf8CommandLine(std::vector<std::string>* arguments);
+#endif

@@ -1,6 +1,6 @@
 // Win32 safe reading and writing: only disk files are read or replaced, whole-file writes go
 // through a temporary file that Ctrl+C and closing the console clean up, file identity by volume
-// serial number and file index. ANSI names, as everywhere in this program.
+// serial number and file index. UTF-8 names, through the W functions (win32_files.h).
 #include <windows.h>
 
 #include <atomic>
@@ -37,7 +37,7 @@ const char* NotAFileReason(DWORD type) {
 std::atomic<int> interruptSignal{0};
 int64_t writeFailureAfter = -1;  // the test seam: bytes a write may still take, -1 = off
 
-void Delete(const char* path) { DeleteFileA(path); }
+void Delete(const char* path) { DeleteFileUtf8(path); }
 
 void RemoveRegisteredTemporaries() { RemoveTemporaries(Delete); }
 
@@ -73,8 +73,8 @@ bool WriteAll(HANDLE file, const uint8_t* data, size_t size, DWORD* error) {
 // for a file, another FILE_TYPE_* for a device or pipe ("NUL", "COM1", "\\.\pipe\x").
 // False when it does not exist (or cannot be opened even to look at).
 bool OpenForLooking(const char* path, HANDLE* file) {
-    *file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    *file = CreateFileUtf8(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
     return *file != INVALID_HANDLE_VALUE;
 }
 
@@ -87,16 +87,17 @@ void FillIdentity(const BY_HANDLE_FILE_INFORMATION& info, FileIdentity* identity
 // Name with an eventual symlink (or junction) at its end followed to the file it stands for, as
 // the rename must replace that file and not the link.
 std::string FinalName(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = GetFileAttributesUtf8(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return path;
     HANDLE file;
     if (!OpenForLooking(path, &file)) return path;
-    char final[MAX_PATH + 8];
-    DWORD n = GetFinalPathNameByHandleA(file, final, sizeof final, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    wchar_t final[MAX_PATH + 8];
+    DWORD n = GetFinalPathNameByHandleW(file, final, MAX_PATH + 8, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     CloseHandle(file);
-    if (n == 0 || n >= sizeof final) return path;
-    // "\\?\C:\folder\file": the plain form is within MAX_PATH for the ANSI functions.
-    return std::strncmp(final, "\\\\?\\", 4) == 0 && final[5] == ':' ? std::string(final + 4) : std::string(final);
+    std::string name;
+    if (n == 0 || n >= MAX_PATH + 8 || !Utf8Name(final, &name)) return path;
+    // "\\?\C:\folder\file": the plain form, as the other names of this program are.
+    return name.compare(0, 4, "\\\\?\\") == 0 && name.size() > 5 && name[5] == ':' ? name.substr(4) : name;
 }
 
 }  // namespace
@@ -112,8 +113,8 @@ void NameSuffix(char* out) {
 
 TemporaryOpen OpenNewTemporary(const char* path, intptr_t* handle, char* reason,
                                size_t reasonCapacity) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE file = CreateFileUtf8(path, GENERIC_WRITE, FILE_SHARE_DELETE, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
     if (file != INVALID_HANDLE_VALUE) {
         *handle = reinterpret_cast<intptr_t>(file);
         return kTemporaryOpened;
@@ -143,21 +144,24 @@ WriteResult CloseTemporaryHandle(StagedWrite* staged, char*, size_t) {
     return kWriteOk;
 }
 
-void RemoveTemporaryFile(const char* path) { DeleteFileA(path); }
+void RemoveTemporaryFile(const char* path) { DeleteFileUtf8(path); }
 
 WriteResult ReplaceTarget(StagedWrite* staged, char* reason, size_t reasonCapacity) {
     // MoveFileEx does not replace a read-only file: the attribute is taken off for the move and
     // given back to the new file (or to the old one, should the move fail).
     const char* target = staged->target.c_str();
     const bool unlocked = (staged->attributes & FILE_ATTRIBUTE_READONLY) &&
-                          SetFileAttributesA(target, staged->attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (interruptSignal.load() == 0 &&
-        MoveFileExA(staged->temporary.c_str(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        if (staged->attributes != 0) SetFileAttributesA(target, staged->attributes);
+                          SetFileAttributesUtf8(target, staged->attributes & ~FILE_ATTRIBUTE_READONLY);
+    std::wstring from;
+    std::wstring to;
+    if (interruptSignal.load() == 0 && WideName(staged->temporary.c_str(), &from) &&
+        WideName(target, &to) &&
+        MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (staged->attributes != 0) SetFileAttributesUtf8(target, staged->attributes);
         return kWriteOk;
     }
     const DWORD error = GetLastError();
-    if (unlocked) SetFileAttributesA(target, staged->attributes);
+    if (unlocked) SetFileAttributesUtf8(target, staged->attributes);
     if (interruptSignal.load() != 0) {
         SetReason(reason, reasonCapacity, "interrupted");
         return kWriteInterrupted;
@@ -233,15 +237,12 @@ bool SameFile(const FileIdentity& a, const FileIdentity& b) {
     if (a.exists != b.exists || a.device != b.device || a.index != b.index) return false;
     if (a.exists) return true;
     // As NTFS compares names: each character by its upper case.
-    auto upper = [](const std::string& text) {
-        std::wstring wide(text.size() + 1, L'\0');
-        int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &wide[0],
-                                    static_cast<int>(wide.size()));
-        wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
-        if (!wide.empty()) CharUpperBuffW(&wide[0], static_cast<DWORD>(wide.size()));
-        return wide;
-    };
-    return upper(a.rest) == upper(b.rest);
+    std::wstring upperA;
+    std::wstring upperB;
+    if (!WideName(a.rest.c_str(), &upperA) || !WideName(b.rest.c_str(), &upperB)) return a.rest == b.rest;
+    if (!upperA.empty()) CharUpperBuffW(&upperA[0], static_cast<DWORD>(upperA.size()));
+    if (!upperB.empty()) CharUpperBuffW(&upperB[0], static_cast<DWORD>(upperB.size()));
+    return upperA == upperB;
 }
 
 // ---- Reading ----
@@ -250,13 +251,13 @@ ReadResult ReadFileSafely(const char* path, uint8_t* buffer, size_t capacity, si
                           FileVersion* version, const FileVersion* expected, char* reason,
                           size_t reasonCapacity) {
     *got = 0;
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = GetFileAttributesUtf8(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         SetReason(reason, reasonCapacity, "not a regular file (a folder)");
         return kReadNotAFile;
     }
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE file = CreateFileUtf8(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN);
     if (file == INVALID_HANDLE_VALUE) {
         SetWin32Reason(reason, reasonCapacity, GetLastError());
         return kReadCannotOpen;
@@ -332,12 +333,17 @@ WriteResult StageFileWrite(const char* path, const void* data, size_t size,
                            const WriteOptions& options, StagedWrite* staged, char* reason,
                            size_t reasonCapacity) {
     *staged = StagedWrite{};
+    std::wstring wide;
+    if (!WideName(path, &wide)) {  // not UTF-8: no file of this program's making has that name
+        SetWin32Reason(reason, reasonCapacity, ERROR_INVALID_NAME);
+        return kWriteCreateFailed;
+    }
     if (IsFolderName(path)) {
         SetWin32Reason(reason, reasonCapacity, ERROR_ACCESS_DENIED);
         return kWriteCreateFailed;
     }
     staged->target = FinalName(path);
-    DWORD attributes = GetFileAttributesA(staged->target.c_str());
+    DWORD attributes = GetFileAttributesUtf8(staged->target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         SetWin32Reason(reason, reasonCapacity, ERROR_ACCESS_DENIED);
         return kWriteCreateFailed;

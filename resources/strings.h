@@ -26,8 +26,20 @@
 #define IDS_LOAD_PALETTE_TITLE_TEXT "パレット読み込み"
 #define IDS_NOT_PALETTE 11
 #define IDS_NOT_PALETTE_TEXT "パレットファイルではありません。"
+#define IDS_BAD_NAME 12
+#define IDS_BAD_NAME_TEXT "このファイル名はUnicodeの文字として読めないため使えません。"
+#define IDS_NAME_TOO_LONG 13
+#define IDS_NAME_TOO_LONG_TEXT "ファイル名が長すぎます。フォルダーを含めて259文字までにしてください。(%)"
+#define IDS_READ_ONLY 14
+#define IDS_READ_ONLY_TEXT "ファイルが書き込み禁止になっているため保存できません。(%)"
+#define IDS_IS_FOLDER 15
+#define IDS_IS_FOLDER_TEXT "指定された名前はフォルダーです。ファイルの名前を指定してください。(%)"
+#define IDS_DISK_FULL 16
+#define IDS_DISK_FULL_TEXT "ディスクの空き容量が足りないため保存できません。(%)"
+#define IDS_OPEN_FOLDER 17
+#define IDS_OPEN_FOLDER_TEXT "指定された名前はフォルダーです。"
 
 #define IDS_FIRST 1
-#define IDS_LAST 11
+#define IDS_LAST 17
 
 #endif

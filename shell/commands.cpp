@@ -1,7 +1,7 @@
 // The popup menu, the command table, the error report and the About box.
 #include <windows.h>
 
-#include <cstring>
+#include <string>
 
 #include "convert/convert.h"
 #include "image/picture.h"
@@ -9,6 +9,7 @@
 #include "render/display.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
+#include "shell/dialogs.h"
 #include "shell/shell.h"
 
 namespace {
@@ -65,28 +66,20 @@ void ShowPopupMenu(HWND window, LPARAM point, UINT alignment) {
 }
 
 void ReportError(int32_t messageId, const char* operation) {
-    char message[256];
-    int length = LoadStringA(moduleHandle, messageId, message, sizeof message);
-    if (length <= 0) return;
-    // Each message holds one "%": the place of the failing call's name.
-    char text[MAX_PATH];
-    const char* percent = std::strchr(message, '%');
-    if (percent == nullptr) {
-        lstrcpynA(text, message, sizeof text);
-    } else {
-        size_t before = static_cast<size_t>(percent - message);
-        size_t used = 0;
-        auto append = [&](const char* s, size_t n) {
-            if (used + n >= sizeof text) n = sizeof text - 1 - used;
-            std::memcpy(text + used, s, n);
-            used += n;
-        };
-        append(message, before);
-        append(operation, std::strlen(operation));
-        append(percent + 1, std::strlen(percent + 1));
-        text[used] = '\0';
+    wchar_t message[256];
+    if (LoadMessageText(messageId, message, 256) <= 0) return;
+    // A message holds at most one "%": the place of the failing call's name (ASCII).
+    std::wstring text = message;
+    const size_t percent = text.find(L'%');
+    if (percent != std::wstring::npos) text.replace(percent, 1, WideText(operation));
+    MessageBoxW(mainWindow, text.c_str(), L"Vramoria", MB_OK | MB_ICONERROR);
+}
+
+void ShowErrorText(HWND owner, int32_t messageId, const char* caption) {
+    wchar_t text[256];
+    if (LoadMessageText(messageId, text, 256) > 0) {
+        MessageBoxW(owner, text, WideText(caption).c_str(), MB_OK | MB_ICONERROR);
     }
-    MessageBoxA(mainWindow, text, "Vramoria", MB_OK | MB_ICONERROR);
 }
 
 void OnCommand(HWND window, int32_t id) {
@@ -115,13 +108,13 @@ void OnCommand(HWND window, int32_t id) {
             break;
         }
         case IDC_SAVE_BITMAP: {
-            const char* failed = SaveBitmapFile(window);
-            if (failed != nullptr) ReportError(IDS_WRITE_FAILED, failed);
+            const SaveFailure failed = SaveBitmapFile(window);
+            if (failed.messageId != 0) ReportError(failed.messageId, failed.operation);
             break;
         }
         case IDC_SAVE_AS: {
-            const char* failed = SaveScreenFile(window);
-            if (failed != nullptr) ReportError(IDS_WRITE_FAILED, failed);
+            const SaveFailure failed = SaveScreenFile(window);
+            if (failed.messageId != 0) ReportError(failed.messageId, failed.operation);
             break;
         }
         case IDC_LOAD_PALETTE:
@@ -167,7 +160,9 @@ INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
 }
 
 void ShowAboutBox(HWND window) {
-    DialogBoxParamA(moduleHandle, MAKEINTRESOURCEA(IDD_ABOUT), window, AboutDlgProc, 0);
+    // The W function: the dialog's Japanese caption and texts reach the window as UTF-16 on
+    // any system code page.
+    DialogBoxParamW(moduleHandle, MAKEINTRESOURCEW(IDD_ABOUT), window, AboutDlgProc, 0);
 }
 
 }  // namespace

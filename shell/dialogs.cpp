@@ -1,83 +1,104 @@
-// The viewer's message texts and its Open and Save dialogs (comdlg32, ANSI).
+// The viewer's message texts and its Open and Save dialogs (comdlg32, UTF-16).
 #include "shell/dialogs.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "platform/unicode.h"
 #include "resources/strings.h"
+#include "shell/startup.h"
 
-int32_t LoadMessageText(int32_t id, char* out, int32_t capacity) {
+namespace {
+
+// A dialog's UTF-16 name as UTF-8 into fileName (kFileNameCapacity bytes).
+DialogResult ChosenName(const wchar_t* wide, char* fileName) {
+    const std::u16string units(wide, wide + wcslen(wide));
+    std::string name;
+    if (!Utf16ToUtf8(units.data(), units.size(), &name) ||
+        name.size() >= static_cast<size_t>(kFileNameCapacity)) {
+        fileName[0] = '\0';
+        return kDialogBadName;
+    }
+    std::memcpy(fileName, name.c_str(), name.size() + 1);
+    return kDialogChosen;
+}
+
+}  // namespace
+
+std::wstring WideText(const char* text) {
+    std::u16string units;
+    if (!Utf8ToUtf16(text, std::strlen(text), &units)) return std::wstring();
+    return std::wstring(units.begin(), units.end());
+}
+
+int32_t LoadMessageText(int32_t id, wchar_t* out, int32_t capacity) {
     if (capacity <= 0) return 0;
-    const int n = LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(id), out, capacity);
+    const int n = LoadStringW(GetModuleHandleW(nullptr), static_cast<UINT>(id), out, capacity);
     if (n > 0) return n;
-    out[0] = '\0';
+    out[0] = L'\0';
     return 0;
 }
 
-void InitFileDialog(OPENFILENAMEA* record, char* fileName) {
+void InitFileDialog(OPENFILENAMEW* record, wchar_t* fileName) {
     std::memset(record, 0, sizeof *record);
-    record->lStructSize = 76;  // OPENFILENAME_SIZE_VERSION_400A: no pvReserved/FlagsEx
-    record->hInstance = GetModuleHandleA(nullptr);
+    record->lStructSize = 76;  // OPENFILENAME_SIZE_VERSION_400W: no pvReserved/FlagsEx
+    record->hInstance = GetModuleHandleW(nullptr);
     record->nFilterIndex = 1;
-    fileName[0] = '\0';
+    fileName[0] = L'\0';
     record->lpstrFile = fileName;
     record->nMaxFile = MAX_PATH;
 }
 
-int32_t ShowOpenDialog(void* owner, char* fileName, int32_t filterTextId, const char* patterns,
-                       const char* title) {
-    OPENFILENAMEA record;
-    InitFileDialog(&record, fileName);
+DialogResult ShowOpenDialog(void* owner, char* fileName, int32_t filterTextId,
+                            const char* patterns, int32_t titleId) {
+    OPENFILENAMEW record;
+    wchar_t wide[MAX_PATH];
+    InitFileDialog(&record, wide);
+    fileName[0] = '\0';
+    wchar_t title[256];
     record.hwndOwner = static_cast<HWND>(owner);
-    record.lpstrTitle = title;
+    record.lpstrTitle = titleId != 0 && LoadMessageText(titleId, title, 256) > 0 ? title : nullptr;
     record.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     // "<text>\0<patterns>\0<all files> (*.*)\0*.*\0\0"
-    char filter[768];
-    char text[256];
-    size_t p = 0;
-    auto append = [&](const char* s) {
-        size_t n = std::strlen(s);
-        if (p + n + 2 > sizeof filter) n = sizeof filter - p - 2;
-        std::memcpy(filter + p, s, n);
-        p += n;
-    };
-    LoadMessageText(filterTextId, text, sizeof text);
-    append(text);
-    filter[p++] = '\0';
-    append(patterns);
-    filter[p++] = '\0';
-    LoadMessageText(IDS_ALL_FILES, text, sizeof text);
-    append(text);
-    append(" (*.*)");
-    filter[p++] = '\0';
-    append("*.*");
-    filter[p++] = '\0';
-    filter[p] = '\0';
-    record.lpstrFilter = filter;
-    if (!GetOpenFileNameA(&record)) return -1;
-    // Windows reports 0 for a name without an extension: its extension is then empty.
-    if (record.nFileExtension == 0) return static_cast<int32_t>(std::strlen(fileName));
-    return record.nFileExtension;
+    wchar_t text[256];
+    std::wstring filter;
+    LoadMessageText(filterTextId, text, 256);
+    filter += text;
+    filter += L'\0';
+    filter += WideText(patterns);
+    filter += L'\0';
+    LoadMessageText(IDS_ALL_FILES, text, 256);
+    filter += text;
+    filter += L" (*.*)";
+    filter += L'\0';
+    filter += L"*.*";
+    filter += L'\0';
+    record.lpstrFilter = filter.c_str();  // the string's own zero ends the list
+    if (!GetOpenFileNameW(&record)) return kDialogCancelled;
+    return ChosenName(wide, fileName);
 }
 
-BOOL ShowSaveDialog(HWND owner, char* fileName, int32_t filterTextId, const char* extension,
-                    const char* title) {
-    OPENFILENAMEA record;
-    InitFileDialog(&record, fileName);
+DialogResult ShowSaveDialog(HWND owner, char* fileName, int32_t filterTextId,
+                            const char* extension, int32_t titleId) {
+    OPENFILENAMEW record;
+    wchar_t wide[MAX_PATH];
+    InitFileDialog(&record, wide);
+    fileName[0] = '\0';
+    wchar_t title[256];
+    const std::wstring defaultExtension = WideText(extension);
     record.hwndOwner = owner;
-    record.lpstrTitle = title;
-    record.lpstrDefExt = extension;
+    record.lpstrTitle = titleId != 0 && LoadMessageText(titleId, title, 256) > 0 ? title : nullptr;
+    record.lpstrDefExt = defaultExtension.c_str();
     record.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    // One entry: "<text> (*.<ext>)\0*.<ext>\0\0" in 272 bytes.
-    char filter[272];
-    char text[256];
-    LoadMessageText(filterTextId, text, sizeof text);
-    int n = std::snprintf(filter, sizeof filter - 8, "%s (*.%.3s)", text, extension);
-    if (n < 0) n = 0;
-    if (n > static_cast<int>(sizeof filter) - 8) n = static_cast<int>(sizeof filter) - 8;
-    std::snprintf(filter + n + 1, 7, "*.%.3s", extension);
-    filter[n + 1 + 5] = '\0';
-    filter[n + 1 + 6] = '\0';
-    record.lpstrFilter = filter;
-    return GetSaveFileNameA(&record);
+    // One entry: "<text> (*.<ext>)\0*.<ext>\0\0".
+    wchar_t text[256];
+    LoadMessageText(filterTextId, text, 256);
+    const std::wstring pattern = L"*." + defaultExtension.substr(0, 3);
+    std::wstring filter = std::wstring(text) + L" (" + pattern + L")";
+    filter += L'\0';
+    filter += pattern;
+    filter += L'\0';
+    record.lpstrFilter = filter.c_str();
+    if (!GetSaveFileNameW(&record)) return kDialogCancelled;
+    return ChosenName(wide, fileName);
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "image/bsave.h"
 #include "palette/palette.h"
@@ -14,19 +15,48 @@
 
 namespace {
 
-// Why the Save dialog closed without a name: nothing (null) when the user cancelled, otherwise
-// the dialog's failure, e.g. FNERR_BUFFERTOOSMALL for a name longer than the 260-byte buffer.
-const char* SaveDialogFailure() {
+// Why the Save dialog closed without a name: nothing when the user cancelled, otherwise the
+// dialog's failure, e.g. FNERR_BUFFERTOOSMALL for a name longer than its MAX_PATH buffer.
+SaveFailure SaveDialogFailure(DialogResult result) {
+    if (result == kDialogBadName) return SaveFailure{IDS_BAD_NAME, ""};
     switch (CommDlgExtendedError()) {
         case 0:
-            return nullptr;
+            return SaveFailure{};
         case FNERR_BUFFERTOOSMALL:
-            return "GetSaveFileName: FNERR_BUFFERTOOSMALL";
+            return SaveFailure{IDS_NAME_TOO_LONG, "GetSaveFileName: FNERR_BUFFERTOOSMALL"};
         case FNERR_INVALIDFILENAME:
-            return "GetSaveFileName: FNERR_INVALIDFILENAME";
+            return SaveFailure{IDS_WRITE_FAILED, "GetSaveFileName: FNERR_INVALIDFILENAME"};
         default:
-            return "GetSaveFileName";
+            return SaveFailure{IDS_WRITE_FAILED, "GetSaveFileName"};
     }
+}
+
+// The folder part of a UTF-8 name, as UTF-16 ("" for none).
+std::wstring FolderOf(const char* name) {
+    const char* last = name;
+    for (const char* p = name; *p != '\0'; ++p) {
+        if (*p == '\\' || *p == '/' || *p == ':') last = p + 1;
+    }
+    return WideText(std::string(name, static_cast<size_t>(last - name)).c_str());
+}
+
+// The message for a failed write of size bytes to name: in words where the cause is one a user
+// can act on (a read-only file, a folder, a full disk), else the internal error.
+SaveFailure WriteFailure(WriteResult result, const char* name, uint64_t size) {
+    const char* operation = WriteResultOperation(result);
+    const DWORD attributes = GetFileAttributesW(WideText(name).c_str());
+    if (result == kWriteReadOnly) return SaveFailure{IDS_READ_ONLY, operation};
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return SaveFailure{IDS_IS_FOLDER, operation};
+    }
+    ULARGE_INTEGER available;
+    const std::wstring folder = FolderOf(name);
+    if (result == kWriteWriteFailed &&
+        GetDiskFreeSpaceExW(folder.empty() ? nullptr : folder.c_str(), &available, nullptr, nullptr) &&
+        available.QuadPart < size) {
+        return SaveFailure{IDS_DISK_FULL, operation};
+    }
+    return SaveFailure{IDS_WRITE_FAILED, operation};
 }
 
 }  // namespace
@@ -57,41 +87,38 @@ const char* CopyToClipboard(HWND owner) {
     return failed;
 }
 
-const char* SaveBitmapFile(HWND owner) {
-    char title[256];
-    if (LoadStringA(moduleHandle, IDS_SAVE_BITMAP_TITLE, title, sizeof title) <= 0) title[0] = '\0';
+SaveFailure SaveBitmapFile(HWND owner) {
     char name[kFileNameCapacity];
-    if (!ShowSaveDialog(owner, name, IDS_BITMAP_FILTER, "bmp", title)) return SaveDialogFailure();
+    const DialogResult chosen = ShowSaveDialog(owner, name, IDS_BITMAP_FILTER, "bmp", IDS_SAVE_BITMAP_TITLE);
+    if (chosen != kDialogChosen) return SaveDialogFailure(chosen);
     // Through a temporary file: a failed write leaves an existing file of that name intact.
     WriteResult result = WriteFileAtomically(name, displayBitmap.FileImage(),
                                              displayBitmap.FileSize(), nullptr, 0);
-    return result == kWriteOk ? nullptr : WriteResultOperation(result);
+    return result == kWriteOk ? SaveFailure{} : WriteFailure(result, name, displayBitmap.FileSize());
 }
 
-const char* SaveScreenFile(HWND owner) {
+SaveFailure SaveScreenFile(HWND owner) {
     char name[kFileNameCapacity];
-    if (!ShowSaveDialog(owner, name, IDS_BSAVE_FILTER,
-                        ScreenModeOf(picture.screenMode).saveExtension, nullptr)) {
-        return SaveDialogFailure();
-    }
+    const DialogResult chosen =
+        ShowSaveDialog(owner, name, IDS_BSAVE_FILTER, ScreenModeOf(picture.screenMode).saveExtension, 0);
+    if (chosen != kDialogChosen) return SaveDialogFailure(chosen);
     // The core makes the whole file image before anything touches the disk (a failed
     // allocation is "HeapAlloc" and leaves an existing file as it was), then writes it whole.
     WriteResult result = SaveScreenFileTo(picture, name, nullptr, 0);
-    return result == kWriteOk ? nullptr : WriteResultOperation(result);
+    // A BSAVE file is at most its 7-byte header and the 128 KiB of VRAM.
+    return result == kWriteOk ? SaveFailure{} : WriteFailure(result, name, 7 + 0x20000);
 }
 
 bool LoadPaletteCommand(HWND owner) {
-    char title[256];
-    if (LoadStringA(moduleHandle, IDS_LOAD_PALETTE_TITLE, title, sizeof title) <= 0) title[0] = '\0';
     char name[kFileNameCapacity];
-    if (ShowOpenDialog(owner, name, IDS_PALETTE_FILTER, "*.pl5;*.pl7", title) < 0) return false;
+    const DialogResult chosen =
+        ShowOpenDialog(owner, name, IDS_PALETTE_FILTER, "*.pl5;*.pl7", IDS_LOAD_PALETTE_TITLE);
+    if (chosen == kDialogBadName) ShowErrorText(mainWindow, IDS_BAD_NAME, "Vramoria");
+    if (chosen != kDialogChosen) return false;
     // A file that cannot be read changes nothing; the display is rebuilt either way. One too
     // short to hold a palette is refused with a message, and changes nothing either.
     if (OpenPaletteFile(&picture, name) == kPaletteFileTooShort) {
-        char text[256];
-        if (LoadStringA(moduleHandle, IDS_NOT_PALETTE, text, sizeof text) > 0) {
-            MessageBoxA(mainWindow, text, "Vramoria", MB_OK | MB_ICONERROR);
-        }
+        ShowErrorText(mainWindow, IDS_NOT_PALETTE, "Vramoria");
     }
     return true;
 }

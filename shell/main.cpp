@@ -3,7 +3,12 @@
 // display bitmap.
 #include <windows.h>
 
+#include <cstdio>
+#include <cstring>
+#include <string>
+
 #include "image/bsave.h"
+#include "platform/unicode.h"
 #include "render/display.h"
 #include "resources/resource.h"
 #include "resources/strings.h"
@@ -29,8 +34,8 @@ int32_t outerWidth, outerHeight;         // outer size of the main window
 
 void ComputeWindowSizes();
 
-const char kMainClass[] = "Vramoria";
-const char kPaneClass[] = "ImagePane";
+const wchar_t kMainClass[] = L"Vramoria";
+const wchar_t kPaneClass[] = L"ImagePane";
 const DWORD kMainStyle = WS_OVERLAPPEDWINDOW;
 const DWORD kPaneStyle = WS_CHILD;
 const DWORD kPaneExStyle = WS_EX_CLIENTEDGE;
@@ -62,7 +67,7 @@ LRESULT CALLBACK PaneWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnPanePaint(window);
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 void OnSize(HWND window, LPARAM lParam) {
@@ -98,22 +103,23 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         default:
             break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool RegisterWindowClass(const char* name, WNDPROC procedure, int brushValue) {
-    WNDCLASSEXA windowClass = {};
+// Unicode classes: their windows take UTF-16 captions, so the title shows the real name.
+bool RegisterWindowClass(const wchar_t* name, WNDPROC procedure, int brushValue) {
+    WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = 0;
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = moduleHandle;
-    windowClass.hIcon = LoadIconA(moduleHandle, MAKEINTRESOURCEA(IDI_VRAMORIA));
+    windowClass.hIcon = LoadIconW(moduleHandle, MAKEINTRESOURCEW(IDI_VRAMORIA));
     windowClass.hIconSm = windowClass.hIcon;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     // A system colour as brush: its COLOR_ index + 1.
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(brushValue));
     windowClass.lpszClassName = name;
-    return RegisterClassExA(&windowClass) != 0;
+    return RegisterClassExW(&windowClass) != 0;
 }
 
 // The pane's client size at the current scale, and the outer sizes around it.
@@ -131,50 +137,80 @@ void ComputeWindowSizes() {
     outerHeight = rect.bottom - rect.top;
 }
 
-// The picture named on the command line, or chosen in the Open dialog when there is none, as
-// the current picture; the window title names it. On failure shows the loader's message
-// (nothing for a cancelled dialog) and returns false.
-bool LoadStartPicture() {
+// The command line as UTF-8 (GetCommandLineA would hold "?" or a look-alike for every
+// character outside the ANSI code page). False when it holds an unpaired surrogate; line then
+// has U+FFFD in its place, for the caption only.
+bool CommandLineUtf8(std::string* line) {
+    const wchar_t* wide = GetCommandLineW();
+    const std::u16string units(wide, wide + wcslen(wide));
+    if (Utf16ToUtf8(units.data(), units.size(), line)) return true;
+    *line = Utf16ToUtf8ForDisplay(units.data(), units.size());
+    return false;
+}
+
+// The message for a name that could not be loaded: a folder is said to be one.
+int32_t CannotOpenMessage(const char* name) {
+    const DWORD attributes = GetFileAttributesW(WideText(name).c_str());
+    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return folder ? IDS_OPEN_FOLDER : IDS_FILE_NOT_FOUND;
+}
+
+// The name to load: from the command line, or chosen in the Open dialog when there is none;
+// the window title names it. 0 when name holds it, else the message to show (-1: none, the
+// dialog was cancelled).
+int32_t StartPictureName(char (&name)[kFileNameCapacity]) {
     // Every name the loader reads in a mode of its own: the save extensions and the paint
     // programs' first, then the MSX2+ names and the digit rule's other names (.S05, .GE5 ...).
     static const char kOpenPatterns[] =
         "*.sc5;*.sc6;*.sc7;*.sc8;*.sca;*.scc;*.sr5;*.sr7;*.sr8;*.srs"
         ";*.scb;*.s10;*.s11;*.s12;*.sra;*.src;*.??5;*.??6;*.??7;*.??8";
-    const char* tail = CommandLineTail(GetCommandLineA());
-    char name[kFileNameCapacity];
-    int32_t messageId = IDS_FILE_NOT_FOUND;
+    std::string line;
+    const bool valid = CommandLineUtf8(&line);
+    const char* tail = CommandLineTail(line.c_str());
     switch (PictureNameFromTail(tail, name)) {
         case kArgumentNone:
-            if (ShowOpenDialog(nullptr, name, IDS_BSAVE_FILTER, kOpenPatterns, nullptr) < 0) {
-                return false;  // cancelled: no message
+            switch (ShowOpenDialog(nullptr, name, IDS_BSAVE_FILTER, kOpenPatterns, 0)) {
+                case kDialogChosen:
+                    BuildWindowTitle(name, windowTitle);
+                    return 0;
+                case kDialogBadName:
+                    std::snprintf(windowTitle, sizeof windowTitle, "Vramoria");
+                    return IDS_BAD_NAME;
+                case kDialogCancelled:
+                    return -1;  // cancelled: no message
             }
-            BuildWindowTitle(name, windowTitle);
-            break;
+            return -1;
         case kArgumentName:
             BuildWindowTitle(name, windowTitle);
-            break;
+            return valid ? 0 : IDS_BAD_NAME;
         case kArgumentTooLong:
             // Not even tried: the caption names what was asked for, as far as the title holds it.
             BuildWindowTitle(tail[0] == '"' ? tail + 1 : tail, windowTitle);
-            name[0] = '\0';
-            break;
+            return IDS_FILE_NOT_FOUND;
     }
-    if (name[0] != '\0') {
+    return IDS_FILE_NOT_FOUND;
+}
+
+// The picture named on the command line, or chosen in the Open dialog when there is none, as
+// the current picture. On failure shows the loader's message (nothing for a cancelled dialog)
+// and returns false.
+bool LoadStartPicture() {
+    char name[kFileNameCapacity];
+    int32_t messageId = StartPictureName(name);
+    if (messageId < 0) return false;
+    if (messageId == 0) {
         switch (LoadScreenFileNamed(name, &picture)) {
             case kLoadOk:
                 return true;
             case kLoadCannotOpen:
-                messageId = IDS_FILE_NOT_FOUND;
+                messageId = CannotOpenMessage(name);
                 break;
             case kLoadNotBsave:
                 messageId = IDS_NOT_BSAVE;
                 break;
         }
     }
-    char text[256];
-    if (LoadStringA(moduleHandle, messageId, text, sizeof text) > 0) {
-        MessageBoxA(nullptr, text, windowTitle, MB_OK | MB_ICONERROR);
-    }
+    ShowErrorText(nullptr, messageId, windowTitle);
     return false;
 }
 
@@ -191,16 +227,16 @@ void ApplyWindowSize(HWND window) {
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    moduleHandle = GetModuleHandleA(nullptr);
+    moduleHandle = GetModuleHandleW(nullptr);
     largeWindow = 0;
     resizePending = 0;
 
     // Without a picture there is no window at all (the message, if any, has been shown).
     if (!LoadStartPicture()) ExitProcess(0);
 
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    GetStartupInfoA(&startup);
+    GetStartupInfoW(&startup);
     int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
 
     if (!RegisterWindowClass(kMainClass, MainWndProc, COLOR_BTNFACE + 1) ||
@@ -211,23 +247,23 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     displayBitmap = BuildDisplayBitmap(picture);
     menuNeedsRefresh = true;
 
-    HMENU menu = LoadMenuA(moduleHandle, MAKEINTRESOURCEA(IDM_POPUP));
+    HMENU menu = LoadMenuW(moduleHandle, MAKEINTRESOURCEW(IDM_POPUP));
     popupMenu = menu != nullptr ? GetSubMenu(menu, 0) : nullptr;
-    accelerators = LoadAcceleratorsA(moduleHandle, MAKEINTRESOURCEA(IDA_ACCELERATORS));
+    accelerators = LoadAcceleratorsW(moduleHandle, MAKEINTRESOURCEW(IDA_ACCELERATORS));
 
-    mainWindow = CreateWindowExA(0, kMainClass, windowTitle, kMainStyle, CW_USEDEFAULT,
+    mainWindow = CreateWindowExW(0, kMainClass, WideText(windowTitle).c_str(), kMainStyle, CW_USEDEFAULT,
                                  CW_USEDEFAULT, outerWidth, outerHeight, nullptr, nullptr,
                                  moduleHandle, nullptr);
-    paneWindow = CreateWindowExA(kPaneExStyle, kPaneClass, "", kPaneStyle, 0, 1, paneWidth,
+    paneWindow = CreateWindowExW(kPaneExStyle, kPaneClass, L"", kPaneStyle, 0, 1, paneWidth,
                                  paneHeight, mainWindow, nullptr, moduleHandle, nullptr);
     ShowWindow(paneWindow, SW_SHOW);
     ShowWindow(mainWindow, show);
 
     // No TranslateMessage: the program reads keys only through its accelerators.
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) != 0) {
-        if (!TranslateAcceleratorA(mainWindow, accelerators, &message)) {
-            DispatchMessageA(&message);
+    while (GetMessageW(&message, nullptr, 0, 0) != 0) {
+        if (!TranslateAcceleratorW(mainWindow, accelerators, &message)) {
+            DispatchMessageW(&message);
         }
     }
     if (menu != nullptr) DestroyMenu(menu);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/unicode.h"
 
 const char* CommandLineTail(const char* commandLine) {
     const char* p = commandLine;
@@ -30,8 +31,11 @@ ArgumentName PictureNameFromTail(const char* tail, char (&name)[kFileNameCapacit
         const char* close = std::strchr(start, '"');
         length = close != nullptr ? static_cast<size_t>(close - start) : std::strlen(start);
     }
-    // Does not fit the 260-byte name buffer of the Win32 ANSI file functions.
-    if (length >= static_cast<size_t>(kFileNameCapacity)) return kArgumentTooLong;
+    // Longer than Windows allows a name (MAX_PATH counts UTF-16 units, not bytes).
+    if (length >= static_cast<size_t>(kFileNameCapacity) ||
+        Utf16Units(start, length) > static_cast<size_t>(kMaxNameUnits)) {
+        return kArgumentTooLong;
+    }
     std::memcpy(name, start, length);
     name[length] = '\0';
     return kArgumentName;
@@ -41,6 +45,6 @@ void BuildWindowTitle(const char* name, char (&title)[kTitleCapacity]) {
     static const char kSuffix[] = " - Vramoria";
     char display[kDisplayNameCapacity];
     const char* shown = FileDisplayName(name, display, sizeof display) ? display : name;
-    std::snprintf(title, sizeof title, "%.*s%s", static_cast<int>(kTitleCapacity - sizeof kSuffix),
-                  shown, kSuffix);
+    const size_t kept = Utf8PrefixLength(shown, std::strlen(shown), kTitleCapacity - sizeof kSuffix);
+    std::snprintf(title, sizeof title, "%.*s%s", static_cast<int>(kept), shown, kSuffix);
 }

@@ -166,5 +166,27 @@ for mode in 5 6 7 8 10 12; do
 done
 check "imports compared" "yes" "$([ "$compared" -ge $((18 * 6)) ] && echo yes || echo "only $compared")"
 check "imports: the same bytes natively and under Wine" 0 "$differ"
+# Names outside the ANSI code page (1252 under en_US, 932 under ja_JP): the pictures named are
+# read, and the outputs, also through {stem} and {name}, get exactly those names; the look-alike
+# cafe.sc5 beside café.sc5 keeps its bytes.
+for lang in en_US.UTF-8 ja_JP.UTF-8; do
+  u=$work/unicode-${lang%%.*}
+  mkdir -p "$u/out"
+  for name in café 日本語 한글 Łódź; do cp "$samples/testcard.sc5" "$u/$name.sc5"; done
+  printf 'original' >"$u/cafe.sc5"
+  (cd "$u" && LANG=$lang wine "$exe" café.sc5 日本語.sc5 한글.sc5 Łódź.sc5 --convert 7 -o "out/{stem}.{ext}" \
+     -o "out/{name}.png" >/dev/null 2>&1)
+  check "$lang: four Unicode names converted" 0 "$?"
+  (cd "$u" && LANG=$lang wine "$exe" café.sc5 -o café-copy.sc5 >/dev/null 2>&1)
+  check "$lang: -o café-copy.sc5" 0 "$?"
+  "$native" "$samples/testcard.sc5" --convert 7 -o "$work/unicode-expected.sc7" -o "$work/unicode-expected.png" >/dev/null
+  for name in café 日本語 한글 Łódź; do
+    check "$lang: out/$name.sc7" 0 "$(cmp -s "$u/out/$name.sc7" "$work/unicode-expected.sc7"; echo $?)"
+    check "$lang: out/$name.sc5.png" 0 "$(cmp -s "$u/out/$name.sc5.png" "$work/unicode-expected.png"; echo $?)"
+  done
+  check "$lang: café-copy.sc5" 0 "$(cmp -s "$u/café-copy.sc5" "$samples/testcard.sc5"; echo $?)"
+  check "$lang: cafe.sc5 unchanged" original "$(cat "$u/cafe.sc5")"
+  check "$lang: no other file written" 8 "$(ls "$u/out" | wc -l)"
+done
 
 cli_summary "vramoria-convert.exe under wine"

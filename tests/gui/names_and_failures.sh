@@ -63,15 +63,15 @@ if start_viewer "$work/fail.sc5"; then
   sleep 0.3
   key Escape
 
-  # A name longer than the dialog's 260-byte buffer: the save fails with a message instead of
-  # closing as if cancelled; nothing is written.
+  # A name longer than the dialog's MAX_PATH buffer: the save fails with a message that says so
+  # and gives the limit, instead of closing as if cancelled; nothing is written.
   long=$work/$(printf 'n%.0s' $(seq 250)).sc5
   before=$(ls "$work" | wc -l)
   for keys in ctrl+s ctrl+b; do
     dialog="名前を付けて保存"; [ "$keys" = ctrl+b ] && dialog="ビットマップ保存"
     key "$keys"
     type_into_dialog "$dialog" "$long"
-    error_box "$keys with a name longer than 259 characters" "内部エラー(GetSaveFileName: FNERR_BUFFERTOOSMALL): 書き込みに失敗しました。"
+    error_box "$keys with a name longer than 259 characters" "ファイル名が長すぎます。フォルダーを含めて259文字までにしてください。(GetSaveFileName: FNERR_BUFFERTOOSMALL)"
     window_gone "$dialog" || { xdotool search --onlyvisible --name "^$dialog\$" key Escape 2>/dev/null; window_gone "$dialog"; }
   done
   [ "$(ls "$work" | wc -l)" = "$before" ] && pass "long names: nothing written" || fail "long names: a file was written"
