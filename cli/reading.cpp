@@ -3,6 +3,8 @@
 #include "cli/reading.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <new>
 
 #include "cli/names.h"
@@ -19,6 +21,49 @@ constexpr size_t kImageFileMaxBytes = size_t{256} << 20;
 // Raw VRAM dumps are read up to 1 MiB: 128 KiB is an MSX2's VRAM, larger dumps hold maps of
 // several screens.
 constexpr size_t kRawFileMaxBytes = size_t{1} << 20;
+
+// The memory that decoded images may take at once, shared by every job of the run (planning and
+// converting): an 8192 x 8192 PNG is 192 MiB as RGB, and eight jobs at once would be 1.5 GiB
+// (more than a 32-bit Windows process can have). A picture waits until its claim fits beside
+// the others'; one alone always goes, so no claim waits for ever.
+class DecodeBudget {
+public:
+    static constexpr uint64_t kBytes = uint64_t{768} << 20;
+    void Take(uint64_t bytes) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        freed_.wait(lock, [&] { return used_ == 0 || used_ + bytes <= kBytes; });
+        used_ += bytes;
+    }
+    void Give(uint64_t bytes) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            used_ -= bytes;
+        }
+        freed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    uint64_t used_ = 0;
+};
+
+DecodeBudget& SharedDecodeBudget() {
+    static DecodeBudget budget;  // one per process: the jobs are its threads
+    return budget;
+}
+
+// Holds a picture's share of the budget while it is decoded and imported.
+class BudgetShare {
+public:
+    explicit BudgetShare(uint64_t bytes) : bytes_(bytes) { SharedDecodeBudget().Take(bytes_); }
+    ~BudgetShare() { SharedDecodeBudget().Give(bytes_); }
+    BudgetShare(const BudgetShare&) = delete;
+    BudgetShare& operator=(const BudgetShare&) = delete;
+
+private:
+    uint64_t bytes_;
+};
 
 // Why a picture did not load, in the tool's own words.
 const char* LoadResultMessage(LoadResult result) {
@@ -242,6 +287,7 @@ bool LoadPictureBytes(const CommandLine& line, const std::string& name,
     // A large image takes up to 192 MiB as RGB: where memory (or a 32-bit process's address
     // space) runs out, that picture fails and the batch goes on.
     try {
+        const BudgetShare share(DecodedBytesClaimed(bytes.data(), bytes.size()));
         RgbImage image;
         if (!DecodeImage(bytes.data(), bytes.size(), &image, failure)) return false;
         if (warning != nullptr) *warning = image.warning;

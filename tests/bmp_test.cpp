@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "codec/bmp.h"
 #include "platform/image_read.h"
@@ -305,3 +306,49 @@ TEST(ImageDecode, RecognisedBySignatureWhateverTheName) {
 }
 
 }  // namespace
+
+// What a run's shared budget for decoded pixels counts for each image: its header's claim.
+TEST(DecodedBytesClaimed, TheHeadersClaimWithinTheLimits) {
+    auto png = [](uint32_t w, uint32_t h, uint8_t interlace) {
+        std::vector<uint8_t> b(kPngSignature, kPngSignature + 8);
+        const uint8_t ihdr[] = {0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                                static_cast<uint8_t>(w >> 24), static_cast<uint8_t>(w >> 16),
+                                static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(w),
+                                static_cast<uint8_t>(h >> 24), static_cast<uint8_t>(h >> 16),
+                                static_cast<uint8_t>(h >> 8), static_cast<uint8_t>(h), 8, 2, 0, 0, interlace};
+        b.insert(b.end(), ihdr, ihdr + sizeof ihdr);
+        return b;
+    };
+    auto bmp = [](int32_t w, int32_t h) {
+        std::vector<uint8_t> b(54, 0);
+        b[0] = 'B';
+        b[1] = 'M';
+        for (int i = 0; i < 4; ++i) {
+            b[18 + i] = static_cast<uint8_t>(static_cast<uint32_t>(w) >> (8 * i));
+            b[22 + i] = static_cast<uint8_t>(static_cast<uint32_t>(h) >> (8 * i));
+        }
+        return b;
+    };
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        uint64_t claimed;
+    };
+    std::vector<uint8_t> cut = png(10, 10, 0);
+    cut.resize(28);
+    const Case cases[] = {
+        {"PNG 100 x 50", png(100, 50, 0), 100 * 50 * 3},
+        {"interlaced PNG: RGBA first", png(100, 50, 1), 100 * 50 * 7},
+        {"PNG 8192 x 8192", png(8192, 8192, 0), uint64_t{8192} * 8192 * 3},
+        {"PNG past the side limit", png(16385, 1, 0), 0},
+        {"PNG past the pixel limit", png(16384, 4097, 0), 0},
+        {"PNG cut before its interlace byte", cut, 0},
+        {"bottom-up BMP", bmp(10, 20), 10 * 20 * 4},
+        {"top-down BMP", bmp(10, -20), 10 * 20 * 4},
+        {"BMP of no width", bmp(0, 20), 0},
+        {"neither", std::vector<uint8_t>(64, 0x41), 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DecodedBytesClaimed(c.bytes.data(), c.bytes.size()), c.claimed) << c.what;
+    }
+}
