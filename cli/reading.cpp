@@ -287,7 +287,7 @@ bool LoadPictureBytes(const CommandLine& line, const std::string& name,
     // A large image takes up to 192 MiB as RGB: where memory (or a 32-bit process's address
     // space) runs out, that picture fails and the batch goes on.
     try {
-        const BudgetShare share(DecodedBytesClaimed(bytes.data(), bytes.size()));
+        const BudgetShare share(DecodeBytesClaimed(bytes.data(), bytes.size()));
         RgbImage image;
         if (!DecodeImage(bytes.data(), bytes.size(), &image, failure)) return false;
         if (warning != nullptr) *warning = image.warning;

@@ -78,30 +78,30 @@ void CompositeOverBlack(const uint8_t* pixels, size_t count, AlphaLayout layout,
     }
 }
 
-uint64_t DecodedBytesClaimed(const uint8_t* bytes, size_t size) {
+ImageClaim ClaimedImage(const uint8_t* bytes, size_t size) {
     int64_t width = 0;
     int64_t height = 0;
-    uint64_t perPixel = 0;
+    ImageClaim claim;
     switch (SniffImageFormat(bytes, size)) {
         case kImagePng:  // IHDR first: width and height big-endian at 16, interlace at 28
-            if (size < 29) return 0;
+            if (size < 29) return claim;
             width = static_cast<int64_t>(GetBigEndian32(bytes + 16));
             height = static_cast<int64_t>(GetBigEndian32(bytes + 20));
-            perPixel = bytes[28] != 0 ? 7 : 3;
+            claim.interlaced = bytes[28] != 0;
             break;
         case kImageBmp:  // BITMAPINFOHEADER: width and (signed) height at 18 and 22
-            if (size < 26) return 0;
+            if (size < 26) return claim;
             width = static_cast<int32_t>(Get32(bytes + 18));
             height = static_cast<int32_t>(Get32(bytes + 22));
             if (height < 0) height = -height;
-            perPixel = 4;
             break;
         case kImageUnknown:
-            return 0;
+            return claim;
     }
     if (width <= 0 || height <= 0 || width > kImageMaxSide || height > kImageMaxSide ||
         width * height > kImageMaxPixels) {
-        return 0;
+        return ImageClaim{};
     }
-    return static_cast<uint64_t>(width * height) * perPixel;
+    claim.pixels = static_cast<uint64_t>(width * height);
+    return claim;
 }

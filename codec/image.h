@@ -35,10 +35,14 @@ constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0
 // ancillary chunk, which decoders skip, is damage the picture survives: *warning names it.
 bool CheckPngChunks(const uint8_t* bytes, size_t size, std::string* warning, std::string* error);
 
-// The bytes decoding will allocate for the picture the header claims, within the limits: RGB
-// (3 a pixel), and a whole RGBA copy first for an interlaced PNG (7), an alpha plane for a BMP
-// (4). 0 for bytes that claim nothing decodable (they are refused before any allocation).
-uint64_t DecodedBytesClaimed(const uint8_t* bytes, size_t size);
+// The pixels a PNG's IHDR or a BMP's info header claims, within the limits (0 for bytes that
+// claim nothing decodable: they are refused before any allocation), and for a PNG whether it is
+// interlaced (a decoder then holds the whole image before converting it).
+struct ImageClaim {
+    uint64_t pixels = 0;
+    bool interlaced = false;
+};
+ImageClaim ClaimedImage(const uint8_t* bytes, size_t size);
 
 enum ImageFormat : int32_t {
     kImageUnknown = 0,

@@ -25,3 +25,9 @@ bool DecodeImage(const uint8_t* bytes, size_t size, RgbImage* image, std::string
     *error = "not a PNG or BMP file";
     return false;
 }
+
+uint64_t DecodeBytesClaimed(const uint8_t* bytes, size_t size) {
+    const ImageClaim claim = ClaimedImage(bytes, size);
+    const bool png = SniffImageFormat(bytes, size) == kImagePng;
+    return claim.pixels * (png ? PngDecodeBytesPerPixel(claim.interlaced) : 4);
+}

@@ -15,3 +15,13 @@ bool DecodePng(const uint8_t* bytes, size_t size, RgbImage* image, std::string* 
 
 // A PNG or BMP file image, told apart by its signature whatever the file is called.
 bool DecodeImage(const uint8_t* bytes, size_t size, RgbImage* image, std::string* error);
+
+// The bytes decoding a file image will allocate at its peak, from its header's claim: a BMP's
+// RGB and alpha plane (4 a pixel), a PNG's as this platform's decoder holds it
+// (PngDecodeBytesPerPixel). 0 for bytes that are refused before any allocation.
+uint64_t DecodeBytesClaimed(const uint8_t* bytes, size_t size);
+
+// Per pixel at the PNG decoder's peak: libpng's rows go straight into RGB (3), an interlaced
+// image is held whole as RGBA first (7); the Windows Imaging Component's frame, our BGRA copy
+// and the RGB (11).
+uint64_t PngDecodeBytesPerPixel(bool interlaced);

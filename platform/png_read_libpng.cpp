@@ -158,3 +158,5 @@ bool DecodePng(const uint8_t* bytes, size_t size, RgbImage* image, std::string* 
     if (!ok) *image = RgbImage{};
     return ok;
 }
+
+uint64_t PngDecodeBytesPerPixel(bool interlaced) { return interlaced ? 7 : 3; }

@@ -100,3 +100,5 @@ bool DecodePng(const uint8_t* bytes, size_t size, RgbImage* image, std::string* 
     if (!ok) *image = RgbImage{};
     return ok;
 }
+
+uint64_t PngDecodeBytesPerPixel(bool) { return 11; }
