@@ -104,6 +104,23 @@ unicode_round() {
     [ "$(cat "$dir/save/locked.sc5")" = original ] && pass "$lang: the write-protected file is unchanged" ||
       fail "$lang: the write-protected file changed"
     chmod u+w "$dir/save/locked.sc5"
+    # A disk that fills up: a 40 KiB tmpfs with 24 KiB taken cannot hold the 30,375-byte file.
+    # The message says so; no file, and no temporary one, is left.
+    mkdir -p "$dir/full"
+    if mount -t tmpfs -o size=40k tmpfs "$dir/full" 2>/dev/null; then
+      head -c 24576 /dev/zero > "$dir/full/filler"
+      key ctrl+s
+      if type_name "$save_title" "$dir/full/pic"; then
+        error_box "$lang: Save As onto a full disk" "ディスクの空き容量が足りないため保存できません。"
+      else
+        fail "$lang: Save As onto a full disk: no dialog"
+      fi
+      [ "$(ls -A "$dir/full")" = filler ] && pass "$lang: the full disk holds no new or temporary file" ||
+        fail "$lang: the full disk holds" "$(ls -A "$dir/full" | tr '\n' ' ')"
+      umount "$dir/full"
+    else
+      echo "skip $lang: full disk (a tmpfs cannot be mounted here)"
+    fi
     stop_viewer || fail "$lang: 日本語.sr5: Ctrl+Q"
   else
     fail "$lang: 日本語.sr5: no window \"$title\""; kill "$viewer_pid" 2>/dev/null; viewer_pid=""
