@@ -109,14 +109,7 @@ if [ "${free_kib:-0}" -lt $((2 << 20)) ]; then
 elif grep -q __asan_init "$tool"; then
   echo "memory: skipped under AddressSanitizer (its shadow memory)"
 else
-  python3 - "$work/big.png" <<'PY'
-import struct, sys, zlib
-w = h = 8192
-raw = b"".join(b"\0" + bytes([0x55 if y % 2 else 0xAA]) * (w // 8) for y in range(h))
-def chunk(t, d): return struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d))
-open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 1, 0, 0, 0, 0)) +
-                              chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
-PY
+  big_png "$work/big.png"
   /usr/bin/time -f '%M' -o "$work/rss" "$tool" "$work/big.png" --import 5 -o "$work/big.sc5"
   kib=$(tail -n 1 "$work/rss")
   echo "8192 x 8192 PNG import: peak RSS ${kib} KiB"

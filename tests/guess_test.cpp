@@ -54,10 +54,8 @@ TEST(GuessScreenMode, RealPicturesAgreeWithTheirNames) {
         const std::string path = dir + "/" + name;
         if (!FileExists(path)) continue;
         SCOPED_TRACE(name);
-        const Bytes file = ReadBytes(path);
         Picture picture;
-        ASSERT_EQ(LoadScreenFileBytes(path.c_str(), file.data(), file.size(), &picture, nullptr, kAllModes),
-                  kLoadOk);
+        ASSERT_TRUE(LoadAsConverter(path, &picture));
         EXPECT_EQ(GuessScreenMode(picture), picture.screenMode);
         ++tried;
     }

@@ -300,8 +300,7 @@ TEST(PatternModes, RealScreen2PicturesAsTheTms9918ReadsThem) {
         SCOPED_TRACE(name);
         const Bytes file = ReadBytes(path);
         Picture picture;
-        ASSERT_EQ(LoadScreenFileBytes(path.c_str(), file.data(), file.size(), &picture, nullptr, kAllModes),
-                  kLoadOk);
+        ASSERT_TRUE(LoadAsConverter(path, &picture));
         ASSERT_EQ(picture.screenMode, kScreen2);
         const DisplayBitmap bitmap = BuildDisplayBitmap(picture);
         const uint8_t* vram = file.data() + 7;

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "image/bsave.h"
+
 namespace fs = std::filesystem;
 
 std::string ScratchDir(const std::string& name) {
@@ -64,4 +66,10 @@ std::string SharedPictures() {
     std::string dir = env != nullptr ? env : VRAMORIA_SHARED_PICTURES;
     std::error_code ec;
     return fs::is_directory(dir, ec) ? dir : std::string();
+}
+
+bool LoadAsConverter(const std::string& path, Picture* picture) {
+    const Bytes file = ReadBytes(path);
+    return LoadScreenFileBytes(path.c_str(), file.data(), file.size(), picture, nullptr, kAllModes) ==
+           kLoadOk;
 }

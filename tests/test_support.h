@@ -22,3 +22,8 @@ Bytes CompressedBsave(const Bytes& runs);
 // Folder of the real pictures beside the repository (VRAMORIA_PICTURES overrides), or "" when
 // it is absent.
 std::string SharedPictures();
+
+struct Picture;
+// Loads a picture file as vramoria-convert does (every mode, the pattern modes too): true on
+// success.
+bool LoadAsConverter(const std::string& path, Picture* picture);

@@ -197,14 +197,7 @@ if [ "${free_kib:-0}" -lt $((2 << 20)) ]; then
   echo "skipped: less than 2 GiB free for the large imports"
 else
   mkdir -p "$work/big"
-  python3 - "$work/big/j1.png" <<'PY'
-import struct, sys, zlib
-w = h = 8192
-raw = b"".join(b"\0" + bytes([0x55 if y % 2 else 0xAA]) * (w // 8) for y in range(h))
-def chunk(t, d): return struct.pack(">I", len(d)) + t + d + struct.pack(">I", zlib.crc32(t + d))
-open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 1, 0, 0, 0, 0)) +
-                              chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
-PY
+  big_png "$work/big/j1.png"
   for i in 2 3 4 5 6; do cp "$work/big/j1.png" "$work/big/j$i.png"; done
   (cd "$work/big" && wine_tool j1.png j2.png j3.png j4.png j5.png j6.png --jobs 3 --import 5 -o 'o{stem}.sc5' \
      >/dev/null 2>"$work/big/err")

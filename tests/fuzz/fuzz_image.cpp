@@ -8,36 +8,13 @@
 #include "platform/image_read.h"
 #include "tests/fuzz/fuzz_support.h"
 
-namespace {
-
-// The pixels a PNG's IHDR or a BMP's info header claims, or 0 when the bytes are too short.
-int64_t DeclaredPixels(const uint8_t* bytes, size_t size) {
-    auto be32 = [bytes](size_t at) {
-        return int64_t{bytes[at]} << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3];
-    };
-    auto le32 = [bytes](size_t at) {
-        return static_cast<int64_t>(static_cast<int32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-                                                         static_cast<uint32_t>(bytes[at + 3]) << 24));
-    };
-    // Sides past the limit claim "too many" without multiplying (two 32-bit sides overflow).
-    auto pixels = [](int64_t width, int64_t height) {
-        if (height < 0) height = -height;
-        return width > kImageMaxSide || height > kImageMaxSide ? kImageMaxPixels + 1 : width * height;
-    };
-    if (SniffImageFormat(bytes, size) == kImagePng && size >= 24) return pixels(be32(16), be32(20));
-    if (SniffImageFormat(bytes, size) == kImageBmp && size >= 26) return pixels(le32(18), le32(22));
-    return 0;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     // A picture within the limits but of more than 512 x 512 pixels only costs time: its rows
     // are filled from a few bytes of input, and at a few a second the fuzzer explores nothing.
-    // Claims past the limits still run, as their refusal is what is tested.
-    const int64_t claimed = DeclaredPixels(data + 1, size - 1);
-    if (claimed > (int64_t{1} << 18) && claimed <= kImageMaxPixels) return 0;
+    // Claims past the limits (ClaimedImage counts 0 pixels for them) still run, as their refusal
+    // is what is tested.
+    if (ClaimedImage(data + 1, size - 1).pixels > (uint64_t{1} << 18)) return 0;
     RgbImage image;
     std::string error;
     if (!DecodeImage(data + 1, size - 1, &image, &error)) {
