@@ -321,7 +321,7 @@ std::vector<uint8_t> ImportFitted(const uint8_t* rgb, ScreenMode mode, DitherMod
             break;
         }
         case kScreen8: {  // GRAPHIC7: the fixed 256 colours
-            const std::vector<uint8_t> index = MapToChoices(rgb, width, Screen8Choices(), dither, kScreen8ErrorShare);
+            const std::vector<uint8_t> index = MapToChoices(rgb, width, Screen8Choices(), dither, Screen8Diffusion());
             std::memcpy(vram.data(), index.data(), index.size());
             break;
         }

@@ -4,9 +4,8 @@
 //   FitImage     the picture scaled and placed on the mode's 256x212 or 512x212 pixels;
 //   ImportFitted those pixels as the VRAM bytes of the mode, palette table included;
 //   ImportImage  both.
-// Colour distances are squared distances in 8-bit sRGB for the palette modes (SCREEN 5 to 8) and
-// in OKLab for the YJK modes (SCREEN 10/11, 12); error diffusion adds and spreads errors in
-// linear light.
+// Colour distances are squared distances in sRGB in every mode; error diffusion adds and spreads
+// errors in linear light.
 #pragma once
 
 #include <cstdint>
