@@ -31,14 +31,18 @@ void Put32Be(Bytes* b, uint32_t v) {
     for (int s = 24; s >= 0; s -= 8) b->push_back(static_cast<uint8_t>(v >> s));
 }
 
+void Put32Be(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
 // A chunk: length, type, data, then the CRC over type and data (zlib's, not ours).
 Bytes Chunk(const char* type, const Bytes& data, bool damaged = false) {
-    Bytes c;
-    Put32Be(&c, static_cast<uint32_t>(data.size()));
-    c.insert(c.end(), type, type + 4);
-    c.insert(c.end(), data.begin(), data.end());
-    const uint32_t crc = static_cast<uint32_t>(crc32(0, c.data() + 4, static_cast<uInt>(c.size() - 4)));
-    Put32Be(&c, damaged ? crc ^ 1 : crc);
+    Bytes c(12 + data.size());
+    Put32Be(&c[0], static_cast<uint32_t>(data.size()));
+    std::memcpy(&c[4], type, 4);
+    std::copy(data.begin(), data.end(), c.begin() + 8);
+    const uint32_t crc = static_cast<uint32_t>(crc32(0, &c[4], static_cast<uInt>(4 + data.size())));
+    Put32Be(&c[8 + data.size()], damaged ? crc ^ 1 : crc);
     return c;
 }
 
