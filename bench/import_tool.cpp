@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
 
     const double start = ThreadMilliseconds();
     const std::vector<uint8_t> fitted =
-        FitImage(image.rgb.data(), image.width, image.height, ImportWidth(screen), kFitContain);
+        FitImage(image.rgb.data(), image.width, image.height, ImportWidth(screen), kFitContain, image.pixelAspect);
     const std::vector<uint8_t> vram = ImportFitted(fitted.data(), screen, dither);
     const double elapsed = ThreadMilliseconds() - start;
 
