@@ -81,7 +81,8 @@ std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::
 // A palette of count words for a width x 212 picture and its pixels mapped onto it: for each
 // seeding rule, ChoosePalette, MapToChoices, then the words refined on the mapped result (each
 // entry moved to the palette word nearest to the mean of the pixels it shows while the error
-// falls); the result with the smallest squared sRGB error wins.
+// falls); the result with the smallest error wins. The error is the squared sRGB difference of
+// the picture and the result, both blurred by [1 2 1] / 4 across and down in linear light.
 std::vector<uint8_t> MapToPalette(const uint8_t* rgb, int32_t width, int32_t count, DitherMode dither,
                                   std::vector<Choice>* palette);
 

@@ -506,16 +506,47 @@ std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::
 
 namespace {
 
-// The squared sRGB error of a mapping against the picture.
-double MappingError(const uint8_t* rgb, const std::vector<uint8_t>& index, const std::vector<Choice>& palette) {
-    double total = 0;
-    for (size_t i = 0; i < index.size(); ++i) {
-        const uint8_t* p = rgb + 3 * i;
-        const uint8_t* q = palette[index[i]].rgb;
-        for (int c = 0; c < 3; ++c) {
-            const int d = p[c] - q[c];
-            total += d * d;
+// rgb blurred by [1 2 1] / 4 across and down in linear light (edges repeated), then encoded: what
+// the eye averages a dithered picture to from a little way off.
+std::vector<float> BlurredSrgb(const std::vector<Linear>& light, int32_t width) {
+    const int32_t height = kImportHeight;
+    std::vector<Linear> across(light.size());
+    for (int32_t y = 0; y < height; ++y) {
+        const Linear* row = light.data() + static_cast<size_t>(y) * width;
+        for (int32_t x = 0; x < width; ++x) {
+            const Linear& l = row[x > 0 ? x - 1 : 0];
+            const Linear& m = row[x];
+            const Linear& r = row[x + 1 < width ? x + 1 : x];
+            across[static_cast<size_t>(y) * width + x] = {(l.r + 2 * m.r + r.r) / 4, (l.g + 2 * m.g + r.g) / 4,
+                                                          (l.b + 2 * m.b + r.b) / 4};
         }
+    }
+    std::vector<float> out(light.size() * 3);
+    for (int32_t y = 0; y < height; ++y) {
+        const Linear* up = across.data() + static_cast<size_t>(y > 0 ? y - 1 : 0) * width;
+        const Linear* here = across.data() + static_cast<size_t>(y) * width;
+        const Linear* down = across.data() + static_cast<size_t>(y + 1 < height ? y + 1 : y) * width;
+        for (int32_t x = 0; x < width; ++x) {
+            float* o = &out[3 * (static_cast<size_t>(y) * width + x)];
+            o[0] = LinearToSrgbFloat((up[x].r + 2 * here[x].r + down[x].r) / 4);
+            o[1] = LinearToSrgbFloat((up[x].g + 2 * here[x].g + down[x].g) / 4);
+            o[2] = LinearToSrgbFloat((up[x].b + 2 * here[x].b + down[x].b) / 4);
+        }
+    }
+    return out;
+}
+
+// The squared error of a mapping against the picture, both blurred (BlurredSrgb): plain error
+// would prefer palettes that dither least.
+double BlurredMappingError(const std::vector<float>& blurredPicture, int32_t width, const std::vector<uint8_t>& index,
+                           const std::vector<Choice>& palette) {
+    std::vector<Linear> light(index.size());
+    for (size_t i = 0; i < index.size(); ++i) light[i] = palette[index[i]].linear;
+    const std::vector<float> shown = BlurredSrgb(light, width);
+    double total = 0;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const double d = shown[i] - blurredPicture[i];
+        total += d * d;
     }
     return total;
 }
@@ -529,11 +560,17 @@ double MapAndRefine(const uint8_t* rgb, int32_t width, DitherMode dither, std::v
                     std::vector<uint8_t>* mapped) {
     std::vector<uint8_t>& index = *mapped;
     index = MapToChoices(rgb, width, *palette, dither, PaletteDiffusion());
-    double error = MappingError(rgb, index, *palette);
+    std::vector<Linear> light(index.size());
+    for (size_t i = 0; i < index.size(); ++i) light[i] = SrgbToLinearColour(rgb + 3 * i);
+    const std::vector<float> blurredPicture = BlurredSrgb(light, width);
+    auto errorOf = [&](const std::vector<uint8_t>& mappedIndex, const std::vector<Choice>& words) {
+        return BlurredMappingError(blurredPicture, width, mappedIndex, words);
+    };
+    double error = errorOf(index, *palette);
     // Lloyd's steps on the mapped result: the palette was chosen for the picture's colours, but
     // the pixels are shown as the mapping (dithered or not) places them. Each entry moves to
-    // the palette word nearest to the mean of the pixels it shows, as long as the result's error
-    // falls. An exact picture (error 0) keeps its own palette.
+    // the palette word nearest to the mean of the pixels it shows, as long as the result's
+    // blurred error falls. An exact picture (error 0) keeps its own palette.
     for (int round = 0; round < 6 && error > 0; ++round) {
         std::vector<double> sums(palette->size() * 4, 0.0);
         for (size_t i = 0; i < index.size(); ++i) {
@@ -567,7 +604,7 @@ double MapAndRefine(const uint8_t* rgb, int32_t width, DitherMode dither, std::v
         }
         if (!changed) break;
         std::vector<uint8_t> movedIndex = MapToChoices(rgb, width, moved, dither, PaletteDiffusion());
-        const double movedError = MappingError(rgb, movedIndex, moved);
+        const double movedError = errorOf(movedIndex, moved);
         if (movedError >= error) break;
         *palette = moved;
         index.swap(movedIndex);
@@ -584,7 +621,10 @@ std::vector<uint8_t> MapToPalette(const uint8_t* rgb, int32_t width, int32_t cou
     std::vector<uint8_t> best;
     double bestError = 0;
     // Several starts: k-means finds a local optimum, and which one depends on its seeds. The
-    // start whose refined, mapped result has the smallest error wins (the first on a tie).
+    // start whose refined, mapped result has the smallest blurred error wins (the first on a
+    // tie). Judged pixel for pixel, the palette that dithers least would win: with the blur,
+    // on bench/import's pictures SCREEN 5 gained 0.56 dB of the blurred measure on average (6
+    // dB on rocket) and butteraugli fell from 4.64 to 4.59.
     for (int start = 0; start < kSeedRules; ++start) {
         std::vector<Choice> candidate = ChoosePalette(rgb, pixels, count, start);
         std::vector<uint8_t> index;
