@@ -144,7 +144,8 @@ int main(int argc, char** argv) {
 
     const double start = ThreadMilliseconds();
     const std::vector<uint8_t> fitted =
-        FitImage(image.rgb.data(), image.width, image.height, ImportWidth(screen), kFitContain, image.pixelAspect);
+        FitImage(image.rgb.data(), image.width, image.height, ImportWidth(screen), kFitContain, image.pixelAspect,
+                 FitColumnGroup(screen));
     const std::vector<uint8_t> vram = ImportFitted(fitted.data(), screen, dither);
     const double elapsed = ThreadMilliseconds() - start;
 

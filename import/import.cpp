@@ -205,6 +205,8 @@ double FittedPixelAspect(double declared) {
 
 int32_t ImportWidth(ScreenMode mode) { return ScreenModeOf(mode).width; }
 
+int32_t FitColumnGroup(ScreenMode mode) { return mode == kScreen10 || mode == kScreen12 ? 4 : 1; }
+
 int32_t ImportBytes(ScreenMode mode) {
     switch (mode) {
         case kScreen5:  // GRAPHIC4 and GRAPHIC5: bitmap, then the palette table at 0x7680
@@ -227,7 +229,7 @@ int32_t ImportBytes(ScreenMode mode) {
 }
 
 std::vector<uint8_t> FitImage(const uint8_t* rgb, int32_t width, int32_t height,
-                              int32_t outWidth, FitMode fit, double pixelAspect) {
+                              int32_t outWidth, FitMode fit, double pixelAspect, int32_t columnGroup) {
     const int32_t outHeight = kImportHeight;
     std::vector<uint8_t> out(static_cast<size_t>(outWidth) * outHeight * 3, 0);
     if (width <= 0 || height <= 0) return out;  // nothing to show: black
@@ -235,8 +237,14 @@ std::vector<uint8_t> FitImage(const uint8_t* rgb, int32_t width, int32_t height,
         std::memcpy(out.data(), rgb, out.size());
         return out;
     }
-    const Placed placed = PlacePicture(width, height, outWidth, fit, FittedPixelAspect(pixelAspect));
-    const std::vector<Span> xs = AxisSpans(width, outWidth, (outWidth - placed.width) / 2, placed.width);
+    Placed placed = PlacePicture(width, height, outWidth, fit, FittedPixelAspect(pixelAspect));
+    int32_t left = (outWidth - placed.width) / 2;
+    if (fit == kFitContain && placed.width < outWidth && columnGroup > 1) {
+        // The nearest whole groups (at least one), the border's left part rounded down.
+        placed.width = std::max(columnGroup, (placed.width + columnGroup / 2) / columnGroup * columnGroup);
+        left = (outWidth - placed.width) / 2 / columnGroup * columnGroup;
+    }
+    const std::vector<Span> xs = AxisSpans(width, outWidth, left, placed.width);
     const std::vector<Span> ys = AxisSpans(height, outHeight, (outHeight - placed.height) / 2, placed.height);
 
     // The horizontal weights of every output pixel, worked out once: column first..last of
@@ -381,7 +389,7 @@ std::vector<uint8_t> ImportImage(const uint8_t* rgb, int32_t width, int32_t heig
                                  ScreenMode mode, const ImportOptions& options,
                                  double pixelAspect) {
     const std::vector<uint8_t> fitted =
-        FitImage(rgb, width, height, ImportWidth(mode), options.fit, pixelAspect);
+        FitImage(rgb, width, height, ImportWidth(mode), options.fit, pixelAspect, FitColumnGroup(mode));
     return ImportFitted(fitted.data(), mode, options.dither);
 }
 

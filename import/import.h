@@ -44,9 +44,16 @@ int32_t ImportBytes(ScreenMode mode);
 // picture's own pixels are pixelAspect wide for 1 high (RgbImage::pixelAspect, taken through
 // FittedPixelAspect), so that contain and cover keep its true shape. Shrinking averages (a box
 // filter in linear light), enlarging repeats the nearest pixel. A picture of exactly outWidth x
-// 212 is taken pixel for pixel, whatever its aspect. Returns outWidth * 212 * 3 bytes.
+// 212 is taken pixel for pixel, whatever its aspect. With contain, a picture narrower than the
+// screen starts and ends on a multiple of columnGroup (FitColumnGroup). Returns outWidth * 212 * 3
+// bytes.
 std::vector<uint8_t> FitImage(const uint8_t* rgb, int32_t width, int32_t height,
-                              int32_t outWidth, FitMode fit, double pixelAspect = 1.0);
+                              int32_t outWidth, FitMode fit, double pixelAspect = 1.0,
+                              int32_t columnGroup = 1);
+
+// The columns a mode codes together: 4 in SCREEN 10/11 and 12, whose groups of four pixels
+// share J and K (a group half black border, half picture can show neither), 1 in the others.
+int32_t FitColumnGroup(ScreenMode mode);
 
 // The pixel aspect the fitting uses for a declared one: within an eighth of square, square;
 // within an eighth of half a square, exactly half (the two MSX pixels). On a TV the MSX pixel

@@ -341,6 +341,7 @@ struct FitCase {
     int32_t width, height, outWidth;
     FitMode fit;
     int32_t left, top, right, bottom;  // the picture's rectangle in the output, black outside
+    int32_t group = 1;                 // FitImage's columnGroup
 };
 
 const FitCase kFits[] = {
@@ -351,13 +352,19 @@ const FitCase kFits[] = {
     {"256 x 212 into 512-wide: each pixel twice", 256, 212, 512, kFitContain, 0, 0, 512, 212},
     {"cover fills the screen", 100, 100, 256, kFitCover, 0, 0, 256, 212},
     {"stretch fills the screen", 10, 300, 256, kFitStretch, 0, 0, 256, 212},
+    // SCREEN 10/11 and 12 code four columns together: the border ends on a group's edge.
+    {"square in groups of 4: 22 columns of border become 20", 212, 212, 256, kFitContain, 20, 0, 232, 212, 4},
+    {"tall in groups of 4: 106 columns become 108", 106, 212, 256, kFitContain, 72, 0, 180, 212, 4},
+    {"one column in groups of 4: one whole group", 1, 212, 256, kFitContain, 124, 0, 128, 212, 4},
+    {"cover in groups of 4: no border to move", 100, 100, 256, kFitCover, 0, 0, 256, 212, 4},
+    {"wide in groups of 4: bars only above and below", 512, 212, 256, kFitContain, 0, 53, 256, 159, 4},
 };
 
 TEST(Import, FittingRules) {
     for (const FitCase& c : kFits) {
         SCOPED_TRACE(c.what);
         Bytes rgb(static_cast<size_t>(c.width) * c.height * 3, 0xFF);  // white
-        const Bytes out = FitImage(rgb.data(), c.width, c.height, c.outWidth, c.fit);
+        const Bytes out = FitImage(rgb.data(), c.width, c.height, c.outWidth, c.fit, 1.0, c.group);
         ASSERT_EQ(out.size(), static_cast<size_t>(c.outWidth) * 212 * 3);
         for (int32_t y = 0; y < 212; ++y) {
             for (int32_t x = 0; x < c.outWidth; ++x) {
@@ -365,6 +372,21 @@ TEST(Import, FittingRules) {
                 const uint8_t* p = &out[(static_cast<size_t>(y) * c.outWidth + x) * 3];
                 ASSERT_EQ(p[0], inside ? 0xFF : 0x00) << x << "," << y;
             }
+        }
+    }
+}
+
+// A square white picture imported into SCREEN 10/11 and 12 beside its black borders: every group
+// of four is all border or all picture, so both show exactly (a group half black, half white
+// shares one J and K and could show neither).
+TEST(Import, YjkBordersFallBetweenGroups) {
+    const Bytes square(200u * 200 * 3, 0xFF);
+    for (ScreenMode mode : {kScreen10, kScreen12}) {
+        SCOPED_TRACE(mode);
+        const Rendered out = RenderFull(ImportedPicture(ImportImage(square.data(), 200, 200, mode, {}), mode));
+        for (int32_t x = 0; x < 256; ++x) {
+            const bool inside = x >= 20 && x < 232;  // 212 columns from 22 move to whole groups: 20..231
+            ASSERT_EQ(out.rgb[3 * static_cast<size_t>(100 * 256 + x)], inside ? 0xFF : 0x00) << "column " << x;
         }
     }
 }
