@@ -53,7 +53,7 @@ const RoundTripCase kRoundTrips[] = {
     {"msxgl_data00_rlep.sc5", false}, {"fusionc_mona.sc5", false},
 };
 
-// Rendered at full view and imported again with dither none, a picture renders identically.
+// Rendered at full view and imported again, a picture renders identically, under every dither.
 TEST(Import, ExactRoundTripOfRealPictures) {
     const std::string samples = VRAMORIA_SAMPLES;
     const std::string shared = SharedPictures();
@@ -67,11 +67,14 @@ TEST(Import, ExactRoundTripOfRealPictures) {
         const ScreenMode mode = static_cast<ScreenMode>(loaded.screenMode);
         const Rendered before = RenderFull(loaded);
         ASSERT_EQ(before.width, ImportWidth(mode));
-        const Bytes vram = ImportImage(before.rgb.data(), before.width, kImportHeight, mode,
-                                       {kFitContain, kDitherNone});
-        ASSERT_EQ(vram.size(), static_cast<size_t>(ImportBytes(mode)));
-        const Rendered after = RenderFull(ImportedPicture(vram, mode));
-        EXPECT_TRUE(after.rgb == before.rgb);
+        for (DitherMode dither : {kDitherNone, kDitherOrdered, kDitherDiffusion}) {
+            SCOPED_TRACE(dither);
+            const Bytes vram = ImportImage(before.rgb.data(), before.width, kImportHeight, mode,
+                                           {kFitContain, dither});
+            ASSERT_EQ(vram.size(), static_cast<size_t>(ImportBytes(mode)));
+            const Rendered after = RenderFull(ImportedPicture(vram, mode));
+            EXPECT_TRUE(after.rgb == before.rgb);
+        }
         ++tested;
     }
     if (shared.empty()) std::printf("../shared/pictures is absent: only the samples were tested\n");
