@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "cli/info.h"
+#include "info/info.h"
 #include "cli/names.h"
 #include "cli/reading.h"
 #include "codec/bmp_write.h"
@@ -128,34 +128,9 @@ bool RunConvert(Run& run, const Step& step) {
     return true;
 }
 
-// A view as RGB pixels, cropped to a COPY block's rectangle where the picture is one (a whole
-// screen otherwise).
-struct RgbView {
-    std::vector<uint8_t> rgb;
-    int32_t width;
-    int32_t height;
-};
-
-RgbView ShownView(const Run& run, ViewSize view) {
-    const int32_t width = ViewWidth(run.bitmap, view);
-    const int32_t height = ViewHeight(run.bitmap, view);
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-    RenderView(run.bitmap, view, rgb.data());
-    const Picture& picture = run.picture;
-    if (picture.blockLines == 0) return {std::move(rgb), width, height};
-    const int32_t lines = ScreenModeOf(picture.screenMode).lines;
-    RgbView block{{}, (picture.blockWidth512 * width + 511) / 512, (picture.blockLines * height + lines - 1) / lines};
-    block.rgb.resize(static_cast<size_t>(block.width) * block.height * 3);
-    for (int32_t y = 0; y < block.height; ++y) {
-        std::copy_n(rgb.data() + static_cast<size_t>(y) * width * 3, static_cast<size_t>(block.width) * 3,
-                    block.rgb.data() + static_cast<size_t>(y) * block.width * 3);
-    }
-    return block;
-}
-
 // A COPY block's outputs: its rectangle only, as a 24-bit BMP or an RGB PNG.
 bool EncodeBlock(Run& run, const Step& step, const std::string& file, std::vector<uint8_t>* bytes) {
-    const RgbView shown = ShownView(run, step.kind == kStepWriteBmp ? kViewFull : run.view);
+    const ShownPixels shown = ShownView(run.picture, run.bitmap, step.kind == kStepWriteBmp ? kViewFull : run.view);
     if (step.kind == kStepWriteBmp) {
         EncodeBmpRgb(shown.rgb.data(), shown.width, shown.height, bytes);
         return true;
@@ -191,7 +166,7 @@ bool EncodeOutput(Run& run, const Step& step, const std::string& file, std::vect
         case kStepWriteThumbnail: {
             // The 1:1 pane's picture (256 x 212, 256 x 192 in the pattern modes, a COPY block's
             // rectangle), fitted to the size on its longer side.
-            const RgbView shown = ShownView(run, kViewSmall);
+            const ShownPixels shown = ShownView(run.picture, run.bitmap, kViewSmall);
             const Thumbnail thumbnail = MakeThumbnail(shown.rgb.data(), shown.width, shown.height, step.value);
             if (thumbnail.width == 0 ||
                 !EncodePngRgb(thumbnail.rgb.data(), thumbnail.width, thumbnail.height, bytes)) {
