@@ -7,15 +7,12 @@
 #include "info/info.h"
 #include "cli/names.h"
 #include "cli/reading.h"
-#include "codec/bmp_write.h"
-#include "codec/png_write.h"
 #include "convert/convert.h"
 #include "image/bsave.h"
 #include "palette/palette.h"
 #include "render/display.h"
 #include "render/guess.h"
-#include "render/indexed_view.h"
-#include "render/thumbnail.h"
+#include "render/output.h"
 #include "render/view.h"
 
 namespace {
@@ -128,52 +125,24 @@ bool RunConvert(Run& run, const Step& step) {
     return true;
 }
 
-// A COPY block's outputs: its rectangle only, as a 24-bit BMP or an RGB PNG.
-bool EncodeBlock(Run& run, const Step& step, const std::string& file, std::vector<uint8_t>* bytes) {
-    const ShownPixels shown = ShownView(run.picture, run.bitmap, step.kind == kStepWriteBmp ? kViewFull : run.view);
-    if (step.kind == kStepWriteBmp) {
-        EncodeBmpRgb(shown.rgb.data(), shown.width, shown.height, bytes);
-        return true;
-    }
-    if (!EncodePngRgb(shown.rgb.data(), shown.width, shown.height, bytes)) {
-        return Failed(run, file, "the PNG encoder failed");
-    }
-    return true;
-}
-
 // The bytes an output step writes: the display bitmap's BMP file image, the pane's picture as
 // PNG, or the BSAVE file of the current mode (for a COPY block, its rectangle in the images and
 // the whole screen in BSAVE).
 bool EncodeOutput(Run& run, const Step& step, const std::string& file, std::vector<uint8_t>* bytes) {
-    const bool block = run.picture.blockLines > 0;
     switch (step.kind) {
         case kStepWriteBmp:
-            if (block) return EncodeBlock(run, step, file, bytes);
-            bytes->assign(run.bitmap.FileImage(), run.bitmap.FileImage() + run.bitmap.FileSize());
+            EncodeBmpFile(run.picture, run.bitmap, bytes);
             return true;
-        case kStepWritePng: {
-            if (block) return EncodeBlock(run, step, file, bytes);
-            // Palette pixels where the picture has at most 256 colours. The 1:1 pane reads the
-            // rows through its own header; the full picture and the doubled pane through the
-            // file image's.
-            const uint8_t* info = run.view == kViewSmall ? run.bitmap.ViewInfo() : run.bitmap.FileInfo();
-            PngImage image;
-            if (!BuildIndexedView(info, run.bitmap.Rows(), run.view, &image) || !EncodePng(image, bytes)) {
+        case kStepWritePng:
+            if (!EncodePngFile(run.picture, run.bitmap, run.view, bytes)) {
                 return Failed(run, file, "the PNG encoder failed");
             }
             return true;
-        }
-        case kStepWriteThumbnail: {
-            // The 1:1 pane's picture (256 x 212, 256 x 192 in the pattern modes, a COPY block's
-            // rectangle), fitted to the size on its longer side.
-            const ShownPixels shown = ShownView(run.picture, run.bitmap, kViewSmall);
-            const Thumbnail thumbnail = MakeThumbnail(shown.rgb.data(), shown.width, shown.height, step.value);
-            if (thumbnail.width == 0 ||
-                !EncodePngRgb(thumbnail.rgb.data(), thumbnail.width, thumbnail.height, bytes)) {
+        case kStepWriteThumbnail:
+            if (!EncodeThumbnailFile(run.picture, run.bitmap, step.value, bytes)) {
                 return Failed(run, file, "the thumbnail could not be made");
             }
             return true;
-        }
         case kStepWriteBsave:
             bytes->resize(static_cast<size_t>(BsaveFileSize(run.picture.screenMode)));
             BuildBsaveImage(run.picture, bytes->data());
