@@ -19,9 +19,6 @@ namespace {
 // PNG and BMP pictures are read whole, up to this size: larger files cannot hold a picture of
 // at most 16384 x 16384 pixels that is worth reading.
 constexpr size_t kImageFileMaxBytes = size_t{256} << 20;
-// Raw VRAM dumps are read up to 1 MiB: 128 KiB is an MSX2's VRAM, larger dumps hold maps of
-// several screens.
-constexpr size_t kRawFileMaxBytes = size_t{1} << 20;
 
 // The memory that decoded images may take at once, shared by every job of the run (planning and
 // converting): an 8192 x 8192 PNG is 192 MiB as RGB, and eight jobs at once would be 1.5 GiB
@@ -82,7 +79,7 @@ bool NeedsTheRest(ReadResult result, const std::vector<uint8_t>& bytes) {
 
 // How much of a file whose first bytes are these is read at most.
 size_t ReadLimit(const std::vector<uint8_t>& bytes) {
-    return IsImage(bytes) ? kImageFileMaxBytes : kRawFileMaxBytes;
+    return IsImage(bytes) ? kImageFileMaxBytes : kRawDumpMaxBytes;
 }
 
 // Reads what is left of a stream into bytes, up to ReadLimit in all.

@@ -10,6 +10,11 @@
 #include "image/bsave.h"
 #include "image/picture.h"
 
+// Raw VRAM dumps are read up to 1 MiB: 128 KiB is an MSX2's VRAM, larger dumps hold maps of
+// several screens. Of a file that starts like a BSAVE file only the first kBsaveMaxFileBytes
+// can matter.
+constexpr size_t kRawDumpMaxBytes = size_t{1} << 20;
+
 // How a file is read: rawDump reads any file as raw VRAM (--raw), page is the raw dump's VRAM
 // page (--page), rawMode the mode a raw dump is read in (-1: the name's, else the size rule's).
 struct MsxReading {
