@@ -21,7 +21,8 @@ using Function = void (*)();
     reinterpret_cast<Function>(&vramoria_write),          reinterpret_cast<Function>(&vramoria_output_size),
     reinterpret_cast<Function>(&vramoria_save_extension), reinterpret_cast<Function>(&vramoria_state_json),
     reinterpret_cast<Function>(&vramoria_message),        reinterpret_cast<Function>(&vramoria_import_rgba),
-    reinterpret_cast<Function>(&vramoria_import_bmp),
+    reinterpret_cast<Function>(&vramoria_import_bmp),      reinterpret_cast<Function>(&vramoria_companion_name),
+    reinterpret_cast<Function>(&vramoria_version),
 };
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "render/output.h"
 #include "render/thumbnail.h"
 #include "render/view.h"
+#include "vramoria_version.h"
 
 struct VramoriaSession {
     bool loaded = false;
@@ -213,6 +214,13 @@ const char* vramoria_state_json(VramoriaSession* session) {
     }
     return session->text.c_str();
 }
+
+const char* vramoria_companion_name(VramoriaSession* session, const char* name) {
+    session->text = CompanionPaletteName(name);
+    return session->text.c_str();
+}
+
+const char* vramoria_version(void) { return kVramoriaVersion; }
 
 const char* vramoria_message(const VramoriaSession* session) { return session->message.c_str(); }
 

@@ -98,6 +98,12 @@ VRAMORIA_EXPORT(vramoria_save_extension) const char* vramoria_save_extension(con
 /* The state as one JSON object, the fields of vramoria-convert --info --json, for the name
    the picture was loaded or imported under. "" with nothing loaded. */
 VRAMORIA_EXPORT(vramoria_state_json) const char* vramoria_state_json(VramoriaSession* session);
+/* The name of the palette file a .sr5/.sr7 picture `name` takes as its companion ("" for
+   other names), compared without regard to case; kept in the session's text. */
+VRAMORIA_EXPORT(vramoria_companion_name)
+const char* vramoria_companion_name(VramoriaSession* session, const char* name);
+/* The program's version ("1.12"). */
+VRAMORIA_EXPORT(vramoria_version) const char* vramoria_version(void);
 /* The last failure's or warning's words (see vramoria_load). */
 VRAMORIA_EXPORT(vramoria_message) const char* vramoria_message(const VramoriaSession* session);
 

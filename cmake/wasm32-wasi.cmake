@@ -3,6 +3,8 @@
 # No Emscripten: the module imports only the few WASI functions libc++ names, which the page
 # provides itself. The build folder's web/ is the page, ready to serve.
 #   cmake -S . -B build/wasm -DCMAKE_TOOLCHAIN_FILE=cmake/wasm32-wasi.cmake -DCMAKE_BUILD_TYPE=MinSizeRel
+# CMake knows no WASI platform of its own: cmake/Platform/WASI.cmake is ours.
+list(APPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR})
 set(CMAKE_SYSTEM_NAME WASI)
 set(CMAKE_SYSTEM_VERSION 1)
 set(CMAKE_SYSTEM_PROCESSOR wasm32)

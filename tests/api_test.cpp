@@ -14,6 +14,7 @@
 #include "render/display.h"
 #include "render/view.h"
 #include "tests/test_support.h"
+#include "vramoria_version.h"
 
 namespace {
 
@@ -92,6 +93,9 @@ TEST(Api, CompanionPaletteIsTakenAsTheConverterTakesTheFile) {
         EXPECT_EQ(s.Write(VRAMORIA_BMP),
                   ConverterFile({Sample("testcard.sr5"), "--palette", std::to_string(file), "-o", "x.bmp"}));
     }
+    EXPECT_STREQ(vramoria_companion_name(s.session, "disk/PIC.SR7"), "disk/PIC.pl7");
+    EXPECT_STREQ(vramoria_companion_name(s.session, "pic.sc5"), "");
+    EXPECT_STREQ(vramoria_version(), kVramoriaVersion);
     // Without its companion, the standard or internal palette, and no file palettes.
     Session alone;
     ASSERT_EQ(alone.Load(Sample("testcard.sr5")), VRAMORIA_OK);

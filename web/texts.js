@@ -1,0 +1,121 @@
+// The page's texts: Japanese as the viewer's resources have them (menu items with their
+// accelerator after the tab, message and dialog texts), and English. The page follows the
+// browser's language and offers the other.
+
+const ja = {
+  title: 'Vramoria',
+  open: '開く...',
+  openFolder: 'フォルダーを開く...',
+  drop: 'MSXの画像 (.sc5 … .scc, .sr5/.pl5, .sc2 …)、PNG、JPEG、BMP をここにドロップ',
+  language: 'English',
+  modeMenu: '画面モード(&M)',
+  paletteMenu: 'パレット(&P)',
+  small: '小さいウィンドウ(&J)\tCtrl+J',
+  large: '大きいウィンドウ(&K)\tCtrl+K',
+  copy: 'コピー(&C)\tCtrl+C',
+  saveAs: '名前を付けて保存(&S)...\tCtrl+S',
+  saveBitmap: 'ビットマップ保存(&B)...\tCtrl+B',
+  savePng: 'PNG保存(&N)...\tCtrl+P',
+  loadPalette: 'パレット読み込み(&L)...\tCtrl+L',
+  convertMenu: '画面モード変換(&T)',
+  exit: '終了(&X)\tCtrl+Q',
+  about: 'バージョン情報(&A)...\tCtrl+A',
+  modes: ['SCREEN&5\tF5', 'SCREEN&6\tF6', 'SCREEN&7\tF7', 'SCREEN&8\tF8', 'SCREEN1&0/11\tF10', 'SCREEN1&2\tF12',
+          'SCREEN&1 (MSX1)', 'SCREEN&2 (MSX1)', 'SCREEN&3 (MSX1)', 'SCREEN&4 (MSX1)'],
+  palettes: ['標準(&S)\t8', '内部(&I)\t9', '&0\t0', '&1\t1', '&2\t2', '&3\t3', '&4\t4', '&5\t5', '&6\t6', '&7\t7'],
+  converts: ['SCREEN&5\tCtrl+F5', 'SCREEN&6\tCtrl+F6', 'SCREEN&7\tCtrl+F7', 'SCREEN&8\tCtrl+F8',
+             'SCREEN1&0\tCtrl+F10', 'SCREEN1&2\tCtrl+F12'],
+  hardware: '実機の色(&H)\tCtrl+H',
+  importItem: '画像の取り込み(&I)...\tCtrl+I',
+  notBsave: 'BSAVEファイルではありません。',
+  notPalette: 'パレットファイルではありません。',
+  copyFailed: '内部エラー(%): コピーに失敗しました。',
+  writeFailed: '内部エラー(%): 書き込みに失敗しました。',
+  bitmapFilter: 'ビットマップ ファイル',
+  bsaveFilter: 'BSAVE ファイル',
+  paletteFilter: 'パレットファイル',
+  saveBitmapTitle: 'ビットマップ保存',
+  loadPaletteTitle: 'パレット読み込み',
+  aboutCaption: 'Vramoriaのバージョン情報',
+  aboutVersion: 'Vramoria version ',
+  aboutAuthor: '作: Vramoria 開発チーム\nMSX2/MSX2+ 画像ビューア',
+  aboutIcon: 'アイコンのキャラクター「ブラモ」: 開発チーム',
+  aboutWeb: 'ウェブ版: ファイルはこのコンピューターの外に出ません。',
+  ok: 'OK',
+  cancel: 'キャンセル',
+  importTitle: '画像の取り込み',
+  importMode: '画面モード',
+  importDither: 'ディザ',
+  importFit: '合わせ方',
+  dithers: ['なし', '組織的ディザ', '誤差拡散'],
+  fits: ['全体を入れる', '画面を埋める', '引き伸ばす'],
+  importSave: '取り込む',
+  copied: 'クリップボードにコピーしました。',
+  paletteKept: 'パレットファイル % は、同じ名前の .sr5/.sr7 を開いたときに使います。',
+  keysNote: 'ブラウザーが使うキー: F11 (全画面) は F10 で、Ctrl+Q はメニューの「終了」で代用してください。Ctrl+P は PNG 保存です。',
+};
+
+const en = {
+  title: 'Vramoria',
+  open: 'Open...',
+  openFolder: 'Open folder...',
+  drop: 'Drop MSX pictures (.sc5 … .scc, .sr5/.pl5, .sc2 …), PNG, JPEG or BMP here',
+  language: '日本語',
+  modeMenu: 'Screen &mode',
+  paletteMenu: '&Palette',
+  small: 'Small window (&J)\tCtrl+J',
+  large: 'Large window (&K)\tCtrl+K',
+  copy: '&Copy\tCtrl+C',
+  saveAs: '&Save as...\tCtrl+S',
+  saveBitmap: 'Save &bitmap...\tCtrl+B',
+  savePng: 'Save P&NG...\tCtrl+P',
+  loadPalette: '&Load palette...\tCtrl+L',
+  convertMenu: 'Conver&t screen mode',
+  exit: 'E&xit\tCtrl+Q',
+  about: '&About...\tCtrl+A',
+  modes: ja.modes,
+  palettes: ['&Standard\t8', '&Internal\t9', '&0\t0', '&1\t1', '&2\t2', '&3\t3', '&4\t4', '&5\t5', '&6\t6', '&7\t7'],
+  converts: ja.converts,
+  hardware: 'The machine\'s colours (&H)\tCtrl+H',
+  importItem: '&Import a picture...\tCtrl+I',
+  notBsave: 'Not a BSAVE file.',
+  notPalette: 'Not a palette file.',
+  copyFailed: 'Internal error (%): copying failed.',
+  writeFailed: 'Internal error (%): writing failed.',
+  bitmapFilter: 'Bitmap file',
+  bsaveFilter: 'BSAVE file',
+  paletteFilter: 'Palette file',
+  saveBitmapTitle: 'Save bitmap',
+  loadPaletteTitle: 'Load palette',
+  aboutCaption: 'About Vramoria',
+  aboutVersion: 'Vramoria version ',
+  aboutAuthor: 'By the Vramoria developers\nMSX2/MSX2+ picture viewer',
+  aboutIcon: 'The icon\'s character "Buramo": the developers',
+  aboutWeb: 'The web page: your files never leave this computer.',
+  ok: 'OK',
+  cancel: 'Cancel',
+  importTitle: 'Import a picture',
+  importMode: 'Screen mode',
+  importDither: 'Dithering',
+  importFit: 'Fit',
+  dithers: ['none', 'ordered', 'diffusion'],
+  fits: ['contain', 'cover', 'stretch'],
+  importSave: 'Import',
+  copied: 'Copied to the clipboard.',
+  paletteKept: 'The palette file % is used by the .sr5/.sr7 of the same name when it is opened.',
+  keysNote: 'Keys the browser keeps: use F10 for F11 (full screen) and the menu\'s Exit for Ctrl+Q. Ctrl+P saves a PNG.',
+};
+
+export const languages = { ja, en };
+
+// The browser's language: Japanese for ja-*, English otherwise.
+export function browserLanguage() {
+  const wanted = (navigator.languages && navigator.languages[0]) || navigator.language || 'ja';
+  return wanted.toLowerCase().startsWith('ja') ? 'ja' : 'en';
+}
+
+// A menu text "名前(&X)\tKey" as its label (the & marks the access key) and its key.
+export function splitItem(text) {
+  const [label, key = ''] = text.split('\t');
+  return { label: label.replace('&', ''), key };
+}
