@@ -232,6 +232,7 @@ function pickImport() {
 // ---- commands
 
 function download(name, bytes, type) {
+  if (window.vramoria) window.vramoria.downloads.push(name);
   const url = URL.createObjectURL(new Blob([bytes], { type }));
   const a = document.createElement('a');
   a.href = url;
@@ -271,10 +272,10 @@ function loadPalette() {
   input.click();
 }
 
-async function paletteChosen(files) {
+function paletteChosen(files) {
   const s = app.session();
   if (s === null || files.length === 0) return;
-  const [file] = await fromFileList(files);
+  const [file] = files;
   if (s.loadPalette(file.bytes) !== Result.OK) {
     showMessage(app.t.loadPaletteTitle, app.t.notPalette, s.message);
     return;
@@ -342,10 +343,16 @@ function anyDialogOpen() {
 function wire() {
   $('openButton').addEventListener('click', () => { $('fileInput').value = ''; $('fileInput').click(); });
   $('folderButton').addEventListener('click', () => { $('folderInput').value = ''; $('folderInput').click(); });
-  $('fileInput').addEventListener('change', async (e) => openFiles(await fromFileList(e.target.files)));
-  $('folderInput').addEventListener('change', async (e) => openFiles(await fromFileList(e.target.files)));
-  $('paletteInput').addEventListener('change', (e) => paletteChosen(e.target.files));
-  $('importInput').addEventListener('change', async (e) => openFiles(await fromFileList(e.target.files)));
+  // Each input is emptied once its files are read: the same file can be chosen again.
+  const chosen = (handle) => async (event) => {
+    const files = await fromFileList(event.target.files);
+    event.target.value = '';
+    handle(files);
+  };
+  $('fileInput').addEventListener('change', chosen(openFiles));
+  $('folderInput').addEventListener('change', chosen(openFiles));
+  $('paletteInput').addEventListener('change', chosen(paletteChosen));
+  $('importInput').addEventListener('change', chosen(openFiles));
   $('languageButton').addEventListener('click', () => {
     app.language = app.language === 'ja' ? 'en' : 'ja';
     app.t = languages[app.language];
@@ -398,6 +405,7 @@ function exposeHooks() {
     count: () => app.pictures.length,
     select: (index) => select(index),
     timings: {},
+    downloads: [],  // the names of the files offered for download, in order
   };
 }
 

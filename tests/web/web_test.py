@@ -1,0 +1,451 @@
+#!/usr/bin/python3
+"""The web page in headless Chromium, against vramoria-convert.
+
+Opens the samples and the shared pictures through the page's file input, presses the viewer's
+keys and uses its menu, and holds what the page shows and saves against the converter: the
+pane's pixels against `--view small|large -o x.png`, state() against `--info --json`, each
+download against `-o`, an import against `--import`. Prints "web: N passed, M failed" and the
+figures (load, switch, sizes).
+
+    web_test.py PAGE-DIR VRAMORIA-CONVERT SAMPLES-DIR [PICTURES-DIR]
+"""
+import functools
+import http.server
+import io
+import json
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import zlib
+
+from PIL import Image
+from selenium import webdriver
+from selenium.common.exceptions import WebDriverException
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+
+page_dir, convert, samples = (os.path.abspath(a) for a in sys.argv[1:4])
+pictures = sys.argv[4] if len(sys.argv) > 4 else ''
+work = tempfile.mkdtemp(prefix='vramoria-web-')
+downloads = os.path.join(work, 'downloads')
+os.makedirs(downloads)
+passed = 0
+failed = 0
+figures = {}
+
+
+def check(name, ok, detail=''):
+    global passed, failed
+    if ok:
+        passed += 1
+    else:
+        failed += 1
+        print(f'FAIL {name}' + (f': {detail}' if detail else ''))
+    return ok
+
+
+# ---- the converter, run beside a copy of the file so that names (and companions) match
+
+def converter(path, *steps, output=None):
+    """Runs vramoria-convert on path with steps in path's folder; returns (status, stdout, stderr,
+    the output file's bytes or None)."""
+    folder, name = os.path.split(path)
+    args = [convert, name, *steps]
+    if output:
+        target = os.path.join(work, 'converter-' + output)
+        if os.path.exists(target):
+            os.remove(target)
+        args += ['-o', target]
+    run = subprocess.run(args, cwd=folder, capture_output=True)
+    data = None
+    if output and run.returncode == 0:
+        with open(target, 'rb') as f:
+            data = f.read()
+    return run.returncode, run.stdout.decode(), run.stderr.decode(), data
+
+
+def converter_state(path, *steps):
+    status, out, err, _ = converter(path, *steps, '--info', '--json')
+    return json.loads(out.splitlines()[-1]) if status == 0 else None
+
+
+def converter_pixels(path, view, *steps):
+    status, _, err, data = converter(path, *steps, '--view', view, output='view.png')
+    if status != 0:
+        raise RuntimeError(err)
+    image = Image.open(io.BytesIO(data)).convert('RGBA')
+    return image.width, image.height, image.tobytes()
+
+
+# ---- a plain sRGB PNG and a BMP to import, made here
+
+def png_rgb(width, height, rgb):
+    raw = b''.join(b'\0' + rgb[y * width * 3:(y + 1) * width * 3] for y in range(height))
+    def chunk(kind, body):
+        return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body))
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0)) +
+            chunk(b'IDAT', zlib.compress(raw)) + chunk(b'IEND', b''))
+
+
+def test_image(width, height):
+    rgb = bytearray()
+    for y in range(height):
+        for x in range(width):
+            rgb += bytes((x * 255 // (width - 1), y * 255 // (height - 1), 200 if (x // 16 + y // 16) % 2 == 0 else 40))
+    return bytes(rgb)
+
+
+# ---- the page
+
+class Quiet(http.server.SimpleHTTPRequestHandler):
+    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, '.wasm': 'application/wasm',
+                      '.js': 'text/javascript'}
+
+    def log_message(self, *args):
+        pass
+
+
+server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(Quiet, directory=page_dir))
+threading.Thread(target=server.serve_forever, daemon=True).start()
+url = f'http://127.0.0.1:{server.server_address[1]}/'
+
+options = webdriver.ChromeOptions()
+options.binary_location = shutil.which('chromium') or '/usr/bin/chromium'
+# The network is closed: without these, Chromium waits on connections it would make.
+for flag in ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+             '--disable-background-networking', '--disable-component-update', '--disable-sync',
+             '--window-size=1200,900', '--lang=en-US', f'--user-data-dir={os.path.join(work, "profile")}']:
+    options.add_argument(flag)
+# Many downloads from one page: allowed without the browser's question.
+options.add_experimental_option('prefs', {'intl.accept_languages': 'en-US',
+                                          'profile.default_content_setting_values.automatic_downloads': 1})
+driver = webdriver.Chrome(service=Service(shutil.which('chromedriver') or '/usr/bin/chromedriver'), options=options)
+driver.set_script_timeout(60)
+driver.execute_cdp_cmd('Browser.setDownloadBehavior', {'behavior': 'allow', 'downloadPath': downloads})
+
+
+def js(script, *args):
+    return driver.execute_script(script, *args)
+
+
+def wait(condition, seconds=10):
+    end = time.time() + seconds
+    while time.time() < end:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.05)
+    return condition()
+
+
+def load_page():
+    driver.get(url)
+    return wait(lambda: js('return document.body.dataset.ready') == 'true')
+
+
+def open_files(*paths):
+    """Opens files through the page's file input, as a user picking them does."""
+    count = js('return window.vramoria.count()')
+    shown = js('return window.vramoria.message()')
+    driver.find_element(By.ID, 'fileInput').send_keys('\n'.join(os.path.abspath(p) for p in paths))
+    wait(lambda: js('return window.vramoria.count()') != count or js('return window.vramoria.message()') != shown
+         or js('return document.getElementById("importDialog").open'), 5)
+
+
+def keys(*sequence):
+    actions = ActionChains(driver)
+    for key in sequence:
+        if isinstance(key, tuple):
+            modifier, key = key
+            actions.key_down(modifier).send_keys(key).key_up(modifier)
+        else:
+            actions.send_keys(key)
+    actions.perform()
+
+
+def pane():
+    p = js('const p = window.vramoria.pane(); return [p.width, p.height, p.data]')
+    return p[0], p[1], bytes(p[2])
+
+
+def state():
+    return js('return window.vramoria.state()')
+
+
+def same_state(page, expected):
+    if page is None or expected is None:
+        return page == expected
+    return {k: v for k, v in page.items() if k != 'file'} == {k: v for k, v in expected.items() if k != 'file'}
+
+
+def check_pane(name, path, view, *steps):
+    expected = converter_pixels(path, view, *steps)
+    got = pane()
+    if got[:2] != expected[:2]:
+        return check(name, False, f'pane {got[:2]}, converter {expected[:2]}')
+    differing = sum(1 for i in range(0, len(got[2]), 4) if got[2][i:i + 4] != expected[2][i:i + 4])
+    return check(name, differing == 0, f'{differing} pixels differ')
+
+
+def take_download(name, seconds=10):
+    path = os.path.join(downloads, name)
+    wait(lambda: os.path.exists(path) and not os.path.exists(path + '.crdownload'), seconds)
+    if not os.path.exists(path):
+        return None
+    with open(path, 'rb') as f:
+        data = f.read()
+    os.remove(path)
+    # Chromium drops a download of a name it is still finishing the last one of: a pause.
+    time.sleep(0.5)
+    return data
+
+
+def close_message():
+    if js('return document.getElementById("message").open'):
+        driver.find_element(By.ID, 'messageOk').click()
+
+
+def menu_click(*labels):
+    """Opens the popup menu with a click in the pane and picks the item by its labels' start."""
+    driver.find_element(By.ID, 'screen').click()
+    element = driver.find_element(By.ID, 'menu')
+    for label in labels:
+        items = [li for li in element.find_elements(By.XPATH, './li[span[@class="label"]]')
+                 if li.find_element(By.CLASS_NAME, 'label').get_attribute('textContent').startswith(label)]
+        if not items:
+            return False
+        ActionChains(driver).move_to_element(items[0]).perform()
+        if label != labels[-1]:
+            element = items[0].find_element(By.TAG_NAME, 'ul')
+        else:
+            items[0].click()
+    return True
+
+
+# ---- the tests
+
+check('the page loads', load_page())
+figures['ready'] = js('return window.vramoria.timings.ready')
+check('no network beyond the page', all('favicon' not in e['message'] for e in driver.get_log('browser')))
+
+names = ['testcard.sc5', 'testcard.sc6', 'testcard.sc7', 'testcard.sc8', 'testcard.sca', 'testcard.scc',
+         'testcard.pl5', 'testcard.sr5']
+open_files(*[os.path.join(samples, n) for n in names])
+opened = [n for n in names if not n.endswith('.pl5')]
+check('every sample opens, the palette file as a companion', js('return window.vramoria.count()') == len(opened),
+      js('return window.vramoria.count()'))
+check('the strip shows a thumbnail each', len(driver.find_elements(By.CSS_SELECTOR, '#strip .thumb')) == len(opened))
+
+for index, name in enumerate(opened):
+    path = os.path.join(samples, name)
+    js('window.vramoria.select(arguments[0])', index)
+    check(f'{name}: state() is --info --json', same_state(state(), converter_state(path)))
+    check_pane(f'{name}: the 1:1 pane', path, 'small')
+
+# Every mode by its key, on the SCREEN 7 card, 1:1 and doubled.
+sc7 = os.path.join(samples, 'testcard.sc7')
+js('window.vramoria.select(arguments[0])', opened.index('testcard.sc7'))
+mode_keys = [(Keys.F5, '5'), (Keys.F6, '6'), (Keys.F7, '7'), (Keys.F8, '8'), (Keys.F10, '10'), (Keys.F11, '10'),
+             (Keys.F12, '12')]
+for key, mode in mode_keys:
+    keys(key)
+    check(f'mode key for SCREEN {mode}', same_state(state(), converter_state(sc7, '--mode', mode)))
+    check_pane(f'SCREEN {mode}: the 1:1 pane', sc7, 'small', '--mode', mode)
+keys((Keys.CONTROL, 'k'))
+for key, mode in mode_keys[:4]:
+    keys(key)
+    check_pane(f'SCREEN {mode}: the doubled pane (Ctrl+K)', sc7, 'large', '--mode', mode)
+keys((Keys.CONTROL, 'j'))
+check('Ctrl+J: back to 1:1', pane()[:2] == (256, 212))
+# The MSX1 modes, from the menu (they have no key).
+for mode in ['1', '2', '3', '4']:
+    check(f'menu: SCREEN {mode}', menu_click('Screen mode', f'SCREEN{mode} (MSX1)'))
+    check_pane(f'SCREEN {mode}: the 1:1 pane', sc7, 'small', '--mode', mode)
+keys(Keys.F7)
+
+# Palettes: the compressed card with its palette file, every slot by its key and the keypad.
+sr5 = os.path.join(samples, 'testcard.sr5')
+js('window.vramoria.select(arguments[0])', opened.index('testcard.sr5'))
+slots = converter_state(sr5)['availableSlots']
+for key, slot, word in [('8', 0, 'standard'), ('9', 1, 'internal'), ('0', 2, '0'), ('1', 3, '1'), ('2', 4, '2'),
+                        (Keys.NUMPAD3, 5, '3'), ('7', 9, '7')]:
+    keys(key)
+    if slot in slots:
+        check(f'palette key for {word}', state()['paletteIndex'] == slot)
+        check_pane(f'palette {word}: the pane', sr5, 'small', '--palette', word)
+    else:
+        check(f'palette key for {word}: unavailable, nothing changes', state()['paletteIndex'] != slot)
+keys((Keys.SHIFT, '1'))
+check('Shift+1 is no palette key', state()['paletteIndex'] != 3 or 3 not in slots)
+
+# Conversions and saves: each as the converter writes it.
+sc5 = os.path.join(samples, 'testcard.sc5')
+for target, key in [('7', Keys.F7), ('8', Keys.F8), ('6', Keys.F6), ('10', Keys.F10)]:
+    js('window.vramoria.open("testcard.sc5", arguments[0])', list(open(sc5, 'rb').read()))
+    keys((Keys.CONTROL, key))
+    check(f'Ctrl+{target}: SCREEN 5 converted to SCREEN {target}', same_state(state(), converter_state(sc5, '--convert', target)))
+    check_pane(f'SCREEN 5 -> {target}: the pane', sc5, 'small', '--convert', target)
+    extension = {'7': 'sc7', '8': 'sc8', '6': 'sc6', '10': 'sca'}[target]
+    keys((Keys.CONTROL, 's'))
+    check(f'SCREEN 5 -> {target}: Ctrl+S saves the converter\'s BSAVE bytes',
+          take_download(f'testcard.{extension}') == converter(sc5, '--convert', target, output='x.' + extension)[3])
+    keys((Keys.CONTROL, 'b'))
+    got, expected = take_download('testcard.bmp'), converter(sc5, '--convert', target, output='x.bmp')[3]
+    check(f'SCREEN 5 -> {target}: Ctrl+B saves the converter\'s BMP bytes', got == expected,
+          f'{len(got) if got else None} bytes, converter {len(expected)}; {os.listdir(downloads)}; {js("return window.vramoria.downloads")}')
+    keys((Keys.CONTROL, 'p'))
+    check(f'SCREEN 5 -> {target}: Ctrl+P saves the converter\'s PNG bytes',
+          take_download('testcard.png') == converter(sc5, '--convert', target, output='x.png')[3])
+# SCREEN 8 offers no conversion: the menu greys them all and Ctrl+F5 does nothing.
+js('window.vramoria.open("testcard.sc8", arguments[0])', list(open(os.path.join(samples, 'testcard.sc8'), 'rb').read()))
+before = state()
+keys((Keys.CONTROL, Keys.F5))
+check('SCREEN 8: Ctrl+F5 converts nothing', state() == before)
+driver.find_element(By.ID, 'screen').click()
+greyed = js('return Array.from(document.querySelectorAll("#menu li[data-command^=convert]")).map(li => li.classList.contains("disabled"))')
+check('SCREEN 8: the conversion items are greyed', greyed == [True] * 6, greyed)
+keys(Keys.ESCAPE)
+
+# The machine's colours (--colors hardware): SCREEN 6 and 8.
+for name in ['testcard.sc6', 'testcard.sc8']:
+    path = os.path.join(samples, name)
+    js('window.vramoria.open(arguments[1], arguments[0])', list(open(path, 'rb').read()), name)
+    keys((Keys.CONTROL, 'h'))
+    check_pane(f'{name}: the machine\'s colours (Ctrl+H)', path, 'small', '--colors', 'hardware')
+    keys((Keys.CONTROL, 'p'))
+    check(f'{name}: PNG in the machine\'s colours',
+          take_download(name.replace('.sc', '.').split('.')[0] + '.png') == converter(path, '--colors', 'hardware', output='x.png')[3])
+    keys((Keys.CONTROL, 'h'))
+
+# A palette file through Ctrl+L's file input; a short one is refused and changes nothing.
+js('window.vramoria.open("testcard.sc5", arguments[0])', list(open(sc5, 'rb').read()))
+before = state()
+short = os.path.join(work, 'short.pl5')
+with open(short, 'wb') as f:
+    f.write(bytes(31))
+driver.find_element(By.ID, 'paletteInput').send_keys(short)
+wait(lambda: js('return window.vramoria.message()'))
+check('a short palette file: the viewer\'s message', 'Not a palette file.' in js('return window.vramoria.message()'),
+      js('return window.vramoria.message()'))
+check('a short palette file changes nothing', state() == before)
+close_message()
+driver.find_element(By.ID, 'paletteInput').send_keys(os.path.join(samples, 'testcard.pl5'))
+wait(lambda: state()['filePaletteCount'] > 0)
+check('a palette file (Ctrl+L)', same_state(state(), converter_state(sc5, '--palette-file', os.path.join(samples, 'testcard.pl5'))))
+
+# A damaged file shows the converter's message and changes nothing.
+bad = os.path.join(work, 'bad.sc5')
+with open(bad, 'wb') as f:
+    f.write(bytes([0xFE, 0x00, 0x00]))
+before, count = state(), js('return window.vramoria.count()')
+open_files(bad)
+shown = js('return window.vramoria.message()')
+words = converter(bad)[2].split('bad.sc5: ')[-1].strip()
+check('a damaged file: the viewer\'s text and the converter\'s words', 'Not a BSAVE file.' in shown and words in shown,
+      f'{shown!r} / {words!r}')
+check('a damaged file changes nothing', state() == before and js('return window.vramoria.count()') == count,
+      f'{state()} / {before}')
+close_message()
+
+# Import: a plain sRGB PNG and a BMP, through the dialog, against --import.
+width, height = 300, 200
+rgb = test_image(width, height)
+photo = os.path.join(work, 'photo.png')
+with open(photo, 'wb') as f:
+    f.write(png_rgb(width, height, rgb))
+Image.frombytes('RGB', (width, height), rgb).save(os.path.join(work, 'photo.bmp'))
+for source in [photo, os.path.join(work, 'photo.bmp')]:
+    for mode, value, dither, dither_value in [('5', '0', 'diffusion', '2'), ('8', '3', 'none', '0'), ('12', '5', 'ordered', '1')]:
+        open_files(source)
+        check(f'{os.path.basename(source)}: the import dialog opens', wait(lambda: js('return document.getElementById("importDialog").open')))
+        ready = js('return document.getElementById("importDialog").dataset.ready')
+        driver.execute_script('const s = document.getElementById("importMode"); s.value = arguments[0]; s.dispatchEvent(new Event("change"));', value)
+        wait(lambda: js('return document.getElementById("importDialog").dataset.ready') != ready)
+        ready = js('return document.getElementById("importDialog").dataset.ready')
+        driver.execute_script('const s = document.getElementById("importDither"); s.value = arguments[0]; s.dispatchEvent(new Event("change"));', dither_value)
+        wait(lambda: js('return document.getElementById("importDialog").dataset.ready') != ready)
+        driver.find_element(By.ID, 'importOk').click()
+        steps = ('--import', mode, '--dither', dither)
+        check(f'{os.path.basename(source)} into SCREEN {mode} ({dither}): state', same_state(state(), converter_state(source, *steps)))
+        check_pane(f'{os.path.basename(source)} into SCREEN {mode}: the pane', source, 'small', *steps)
+        keys((Keys.CONTROL, 's'))
+        extension = {'5': 'sc5', '8': 'sc8', '12': 'scc'}[mode]
+        check(f'{os.path.basename(source)} into SCREEN {mode}: saved as the converter saves it',
+              take_download('photo.' + extension) == converter(source, *steps, output='x.' + extension)[3])
+
+# About (Ctrl+A) and the Japanese texts.
+keys((Keys.CONTROL, 'a'))
+check('Ctrl+A: the About box', js('return document.getElementById("about").open') and
+      'Vramoria version ' in driver.find_element(By.ID, 'aboutVersion').text)
+driver.find_element(By.ID, 'aboutOk').click()
+driver.find_element(By.ID, 'languageButton').click()
+driver.find_element(By.ID, 'screen').click()
+labels = js('return Array.from(document.querySelectorAll("#menu > li > .label")).map(e => e.textContent)')
+check('Japanese: the viewer\'s menu texts', labels[:4] == ['画面モード(M)', 'パレット(P)', '小さいウィンドウ(J)', '大きいウィンドウ(K)'], labels)
+keys(Keys.ESCAPE)
+keys(Keys.ARROW_DOWN)
+check('the Down arrow opens the menu', js('return !document.getElementById("menu").hidden'))
+keys(Keys.ESCAPE)
+open_files(bad)
+check('Japanese: the viewer\'s message', 'BSAVEファイルではありません。' in js('return window.vramoria.message()'))
+close_message()
+
+# The shared real pictures: whatever the converter reads, the page shows the same.
+if pictures and os.path.isdir(pictures):
+    for name in sorted(os.listdir(pictures)):
+        path = os.path.join(pictures, name)
+        if name.endswith('.md') or not os.path.isfile(path):
+            continue
+        expected = converter_state(path)
+        count = js('return window.vramoria.count()')
+        open_files(path)
+        if name.lower().endswith('.pl5'):
+            check(f'{name}: a palette file is kept, not opened', js('return window.vramoria.count()') == count)
+            continue
+        if expected is None:
+            check(f'{name}: refused with a message', js('return window.vramoria.message()') != '')
+            close_message()
+            continue
+        check(f'{name}: state() is --info --json', same_state(state(), expected))
+        check_pane(f'{name}: the 1:1 pane', path, 'small')
+else:
+    print('web: the shared pictures are absent; their checks are skipped')
+
+# Figures: opening to the first picture on screen, switching mode or palette, sizes.
+load_page()
+data = list(open(sc7, 'rb').read())
+figures['open'] = js('''const t = performance.now();
+  window.vramoria.open("testcard.sc7", arguments[0]);
+  return performance.now() - t;''', data)
+figures['first picture'] = js('return performance.now()')
+switch = []
+for key in ['F8', 'F7', 'F5', 'F12']:
+    switch.append(js('''const t = performance.now();
+      document.dispatchEvent(new KeyboardEvent("keydown", {key: arguments[0], code: arguments[0]}));
+      return performance.now() - t;''', key))
+for digit in ['8', '9']:
+    switch.append(js('''const t = performance.now();
+      document.dispatchEvent(new KeyboardEvent("keydown", {key: arguments[0], code: "Digit" + arguments[0]}));
+      return performance.now() - t;''', digit))
+figures['switch'] = max(switch)
+files = [os.path.join(page_dir, f) for f in os.listdir(page_dir)]
+figures['page bytes'] = sum(os.path.getsize(f) for f in files)
+figures['wasm bytes'] = os.path.getsize(os.path.join(page_dir, 'vramoria.wasm'))
+check('the .wasm is under 400 KB', figures['wasm bytes'] < 400 * 1024)
+check('the page is under 600 KB', figures['page bytes'] < 600 * 1024)
+driver.quit()
+server.shutdown()
+shutil.rmtree(work, ignore_errors=True)
+print(f"web: page ready {figures['ready']:.0f} ms after navigation, a picture opened and painted in "
+      f"{figures['open']:.1f} ms (on screen {figures['first picture']:.0f} ms after navigation); "
+      f"mode or palette switch at most {figures['switch']:.1f} ms; "
+      f"page {figures['page bytes']} bytes, of which vramoria.wasm {figures['wasm bytes']}")
+print(f'web: {passed} passed, {failed} failed')
+sys.exit(0 if failed == 0 else 1)
