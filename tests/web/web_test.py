@@ -9,8 +9,6 @@ figures (load, switch, sizes).
 
     web_test.py PAGE-DIR VRAMORIA-CONVERT SAMPLES-DIR [PICTURES-DIR]
 """
-import functools
-import http.server
 import io
 import json
 import os
@@ -19,17 +17,17 @@ import struct
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import zlib
 
 from PIL import Image
-from selenium import webdriver
-from selenium.common.exceptions import WebDriverException
-from selenium.webdriver.chrome.service import Service
-from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from page import (start, stop, js, wait, load_page, open_files, keys, pane, state, close_message,  # noqa: E402
+                  menu_click)
+import page  # noqa: E402
 
 page_dir, convert, samples = (os.path.abspath(a) for a in sys.argv[1:4])
 pictures = sys.argv[4] if len(sys.argv) > 4 else ''
@@ -102,87 +100,12 @@ def test_image(width, height):
     return bytes(rgb)
 
 
-# ---- the page
+# ---- what the page shows and saves, against the converter
 
-class Quiet(http.server.SimpleHTTPRequestHandler):
-    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map, '.wasm': 'application/wasm',
-                      '.js': 'text/javascript'}
-
-    def log_message(self, *args):
-        pass
-
-
-server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), functools.partial(Quiet, directory=page_dir))
-threading.Thread(target=server.serve_forever, daemon=True).start()
-url = f'http://127.0.0.1:{server.server_address[1]}/'
-
-options = webdriver.ChromeOptions()
-options.binary_location = shutil.which('chromium') or '/usr/bin/chromium'
-# The network is closed: without these, Chromium waits on connections it would make.
-for flag in ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-             '--disable-background-networking', '--disable-component-update', '--disable-sync',
-             '--window-size=1200,900', '--lang=en-US', f'--user-data-dir={os.path.join(work, "profile")}']:
-    options.add_argument(flag)
-# Many downloads from one page: allowed without the browser's question.
-options.add_experimental_option('prefs', {'intl.accept_languages': 'en-US',
-                                          'profile.default_content_setting_values.automatic_downloads': 1})
-driver = webdriver.Chrome(service=Service(shutil.which('chromedriver') or '/usr/bin/chromedriver'), options=options)
-driver.set_script_timeout(60)
-driver.execute_cdp_cmd('Browser.setDownloadBehavior', {'behavior': 'allow', 'downloadPath': downloads})
-
-
-def js(script, *args):
-    return driver.execute_script(script, *args)
-
-
-def wait(condition, seconds=10):
-    end = time.time() + seconds
-    while time.time() < end:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.05)
-    return condition()
-
-
-def load_page():
-    driver.get(url)
-    return wait(lambda: js('return document.body.dataset.ready') == 'true')
-
-
-def open_files(*paths):
-    """Opens files through the page's file input, as a user picking them does."""
-    count = js('return window.vramoria.count()')
-    shown = js('return window.vramoria.message()')
-    driver.find_element(By.ID, 'fileInput').send_keys('\n'.join(os.path.abspath(p) for p in paths))
-    wait(lambda: js('return window.vramoria.count()') != count or js('return window.vramoria.message()') != shown
-         or js('return document.getElementById("importDialog").open'), 5)
-
-
-def keys(*sequence):
-    actions = ActionChains(driver)
-    for key in sequence:
-        if isinstance(key, tuple):
-            modifier, key = key
-            actions.key_down(modifier).send_keys(key).key_up(modifier)
-        else:
-            actions.send_keys(key)
-    actions.perform()
-
-
-def pane():
-    p = js('const p = window.vramoria.pane(); return [p.width, p.height, p.data]')
-    return p[0], p[1], bytes(p[2])
-
-
-def state():
-    return js('return window.vramoria.state()')
-
-
-def same_state(page, expected):
-    if page is None or expected is None:
-        return page == expected
-    return {k: v for k, v in page.items() if k != 'file'} == {k: v for k, v in expected.items() if k != 'file'}
+def same_state(shown, expected):
+    if shown is None or expected is None:
+        return shown == expected
+    return {k: v for k, v in shown.items() if k != 'file'} == {k: v for k, v in expected.items() if k != 'file'}
 
 
 def check_pane(name, path, view, *steps):
@@ -207,33 +130,15 @@ def take_download(name, seconds=10):
     return data
 
 
-def close_message():
-    if js('return document.getElementById("message").open'):
-        driver.find_element(By.ID, 'messageOk').click()
+# ---- the page
 
-
-def menu_click(*labels):
-    """Opens the popup menu with a click in the pane and picks the item by its labels' start."""
-    driver.find_element(By.ID, 'screen').click()
-    element = driver.find_element(By.ID, 'menu')
-    for label in labels:
-        items = [li for li in element.find_elements(By.XPATH, './li[span[@class="label"]]')
-                 if li.find_element(By.CLASS_NAME, 'label').get_attribute('textContent').startswith(label)]
-        if not items:
-            return False
-        ActionChains(driver).move_to_element(items[0]).perform()
-        if label != labels[-1]:
-            element = items[0].find_element(By.TAG_NAME, 'ul')
-        else:
-            items[0].click()
-    return True
-
+start(page_dir, work, downloads)
 
 # ---- the tests
 
 check('the page loads', load_page())
 figures['ready'] = js('return window.vramoria.timings.ready')
-check('no network beyond the page', all('favicon' not in e['message'] for e in driver.get_log('browser')))
+check('no network beyond the page', all('favicon' not in e['message'] for e in page.driver.get_log('browser')))
 
 names = ['testcard.sc5', 'testcard.sc6', 'testcard.sc7', 'testcard.sc8', 'testcard.sca', 'testcard.scc',
          'testcard.pl5', 'testcard.sr5']
@@ -241,7 +146,7 @@ open_files(*[os.path.join(samples, n) for n in names])
 opened = [n for n in names if not n.endswith('.pl5')]
 check('every sample opens, the palette file as a companion', js('return window.vramoria.count()') == len(opened),
       js('return window.vramoria.count()'))
-check('the strip shows a thumbnail each', len(driver.find_elements(By.CSS_SELECTOR, '#strip .thumb')) == len(opened))
+check('the strip shows a thumbnail each', len(page.driver.find_elements(By.CSS_SELECTOR, '#strip .thumb')) == len(opened))
 
 for index, name in enumerate(opened):
     path = os.path.join(samples, name)
@@ -308,7 +213,7 @@ js('window.vramoria.open("testcard.sc8", arguments[0])', list(open(os.path.join(
 before = state()
 keys((Keys.CONTROL, Keys.F5))
 check('SCREEN 8: Ctrl+F5 converts nothing', state() == before)
-driver.find_element(By.ID, 'screen').click()
+page.driver.find_element(By.ID, 'screen').click()
 greyed = js('return Array.from(document.querySelectorAll("#menu li[data-command^=convert]")).map(li => li.classList.contains("disabled"))')
 check('SCREEN 8: the conversion items are greyed', greyed == [True] * 6, greyed)
 keys(Keys.ESCAPE)
@@ -330,13 +235,13 @@ before = state()
 short = os.path.join(work, 'short.pl5')
 with open(short, 'wb') as f:
     f.write(bytes(31))
-driver.find_element(By.ID, 'paletteInput').send_keys(short)
+page.driver.find_element(By.ID, 'paletteInput').send_keys(short)
 wait(lambda: js('return window.vramoria.message()'))
 check('a short palette file: the viewer\'s message', 'Not a palette file.' in js('return window.vramoria.message()'),
       js('return window.vramoria.message()'))
 check('a short palette file changes nothing', state() == before)
 close_message()
-driver.find_element(By.ID, 'paletteInput').send_keys(os.path.join(samples, 'testcard.pl5'))
+page.driver.find_element(By.ID, 'paletteInput').send_keys(os.path.join(samples, 'testcard.pl5'))
 wait(lambda: state()['filePaletteCount'] > 0)
 check('a palette file (Ctrl+L)', same_state(state(), converter_state(sc5, '--palette-file', os.path.join(samples, 'testcard.pl5'))))
 
@@ -366,12 +271,12 @@ for source in [photo, os.path.join(work, 'photo.bmp')]:
         open_files(source)
         check(f'{os.path.basename(source)}: the import dialog opens', wait(lambda: js('return document.getElementById("importDialog").open')))
         ready = js('return document.getElementById("importDialog").dataset.ready')
-        driver.execute_script('const s = document.getElementById("importMode"); s.value = arguments[0]; s.dispatchEvent(new Event("change"));', value)
+        page.driver.execute_script('const s = document.getElementById("importMode"); s.value = arguments[0]; s.dispatchEvent(new Event("change"));', value)
         wait(lambda: js('return document.getElementById("importDialog").dataset.ready') != ready)
         ready = js('return document.getElementById("importDialog").dataset.ready')
-        driver.execute_script('const s = document.getElementById("importDither"); s.value = arguments[0]; s.dispatchEvent(new Event("change"));', dither_value)
+        page.driver.execute_script('const s = document.getElementById("importDither"); s.value = arguments[0]; s.dispatchEvent(new Event("change"));', dither_value)
         wait(lambda: js('return document.getElementById("importDialog").dataset.ready') != ready)
-        driver.find_element(By.ID, 'importOk').click()
+        page.driver.find_element(By.ID, 'importOk').click()
         steps = ('--import', mode, '--dither', dither)
         check(f'{os.path.basename(source)} into SCREEN {mode} ({dither}): state', same_state(state(), converter_state(source, *steps)))
         check_pane(f'{os.path.basename(source)} into SCREEN {mode}: the pane', source, 'small', *steps)
@@ -380,13 +285,59 @@ for source in [photo, os.path.join(work, 'photo.bmp')]:
         check(f'{os.path.basename(source)} into SCREEN {mode}: saved as the converter saves it',
               take_download('photo.' + extension) == converter(source, *steps, output='x.' + extension)[3])
 
+# Dropping files on the page: a palette file with its picture, in either order, in upper case.
+folder = os.path.join(work, 'disk')
+os.makedirs(folder)
+shutil.copy(os.path.join(samples, 'testcard.sr5'), os.path.join(folder, 'CARD.SR5'))
+shutil.copy(os.path.join(samples, 'testcard.pl5'), os.path.join(folder, 'card.pl5'))
+expected = converter_state(os.path.join(folder, 'CARD.SR5'))
+for order in [['CARD.SR5', 'card.pl5'], ['card.pl5', 'CARD.SR5']]:
+    load_page()
+    js("""const dt = new DataTransfer();
+      for (const [name, bytes] of arguments[0]) dt.items.add(new File([new Uint8Array(bytes)], name));
+      document.dispatchEvent(new DragEvent('drop', {dataTransfer: dt, bubbles: true}));""",
+       [[n, list(open(os.path.join(folder, n), 'rb').read())] for n in order])
+    wait(lambda: js('return window.vramoria.count()') == 1)
+    check(f'a drop of {order}: the picture with its palette file', same_state(state(), expected),
+          f'{state()} / {expected}')
+# A folder through the folder picker: its files named by their path, the companion beside.
+load_page()
+page.driver.find_element(By.ID, 'folderInput').send_keys(folder)
+wait(lambda: js('return window.vramoria.count()') == 1)
+check('a folder: the picture with its palette file', same_state(state(), expected), state())
+check('a folder: the name keeps its folder', (state() or {}).get('file') == 'disk/CARD.SR5', state())
+# The palette file opened first is the next picture's companion (the test hook's way).
+load_page()
+js('window.vramoria.open("card.pl5", arguments[0])', list(open(os.path.join(folder, 'card.pl5'), 'rb').read()))
+check('a palette file alone opens no picture', js('return window.vramoria.count()') == 0)
+js('window.vramoria.open("CARD.SR5", arguments[0])', list(open(os.path.join(folder, 'CARD.SR5'), 'rb').read()))
+check('the next picture takes it', same_state(state(), expected), state())
+
+# Copy (Ctrl+C): the clipboard gets the PNG the converter writes.
+page.driver.execute_cdp_cmd('Browser.grantPermissions', {'origin': page.url.rstrip('/'),
+                                                    'permissions': ['clipboardReadWrite', 'clipboardSanitizedWrite']})
+keys((Keys.CONTROL, 'c'))
+wait(lambda: page.driver.find_element(By.ID, 'status').text.startswith('Copied') or js('return window.vramoria.message()'))
+copied = page.driver.execute_async_script("""const done = arguments[0];
+  navigator.clipboard.read().then(async (items) => {
+    const blob = await items[0].getType('image/png');
+    done(Array.from(new Uint8Array(await blob.arrayBuffer())));
+  }).catch((e) => done(String(e)));""")
+if isinstance(copied, list):
+    image = Image.open(io.BytesIO(bytes(copied))).convert('RGBA')
+    expected_png = Image.open(io.BytesIO(converter(os.path.join(folder, 'CARD.SR5'), output='x.png')[3])).convert('RGBA')
+    check('Ctrl+C: the clipboard holds the picture as PNG', image.size == expected_png.size and
+          image.tobytes() == expected_png.tobytes())
+else:
+    check('Ctrl+C: the clipboard holds the picture as PNG', False, copied)
+
 # About (Ctrl+A) and the Japanese texts.
 keys((Keys.CONTROL, 'a'))
 check('Ctrl+A: the About box', js('return document.getElementById("about").open') and
-      'Vramoria version ' in driver.find_element(By.ID, 'aboutVersion').text)
-driver.find_element(By.ID, 'aboutOk').click()
-driver.find_element(By.ID, 'languageButton').click()
-driver.find_element(By.ID, 'screen').click()
+      'Vramoria version ' in page.driver.find_element(By.ID, 'aboutVersion').text)
+page.driver.find_element(By.ID, 'aboutOk').click()
+page.driver.find_element(By.ID, 'languageButton').click()
+page.driver.find_element(By.ID, 'screen').click()
 labels = js('return Array.from(document.querySelectorAll("#menu > li > .label")).map(e => e.textContent)')
 check('Japanese: the viewer\'s menu texts', labels[:4] == ['画面モード(M)', 'パレット(P)', '小さいウィンドウ(J)', '大きいウィンドウ(K)'], labels)
 keys(Keys.ESCAPE)
@@ -440,8 +391,7 @@ figures['page bytes'] = sum(os.path.getsize(f) for f in files)
 figures['wasm bytes'] = os.path.getsize(os.path.join(page_dir, 'vramoria.wasm'))
 check('the .wasm is under 400 KB', figures['wasm bytes'] < 400 * 1024)
 check('the page is under 600 KB', figures['page bytes'] < 600 * 1024)
-driver.quit()
-server.shutdown()
+stop()
 shutil.rmtree(work, ignore_errors=True)
 print(f"web: page ready {figures['ready']:.0f} ms after navigation, a picture opened and painted in "
       f"{figures['open']:.1f} ms (on screen {figures['first picture']:.0f} ms after navigation); "
