@@ -3,12 +3,17 @@
 //
 //   vramoria_import_tool INPUT MODE DITHER RENDERED.png FITTED.png
 //   vramoria_import_tool --psnr A.png B.png
+//   vramoria_import_tool --measure REFERENCE.png PICTURE.png
+//   vramoria_import_tool --reference 5|8 FITTED.png OUT.png
+//   vramoria_import_tool --round-levels IN.png OUT.png
 //
 // MODE is 5, 6, 7, 8, 10 or 12; DITHER none, ordered or diffusion. FITTED.png is the picture
 // fitted to the mode's pixels (the reference), RENDERED.png the imported picture as the viewer
 // shows it at full size. Prints the thread CPU time of the import (fitting included) in ms.
 // --psnr prints the PSNR of two pictures of one size: 8-bit sRGB, all three channels,
-// 10 log10(255^2 / mean squared difference), in dB.
+// 10 log10(255^2 / mean squared difference), in dB. --measure prints that and the blurred
+// measure (import_reference.cpp). --reference writes a reference quantiser's result;
+// --round-levels moves each channel of each pixel to the nearest 3-bit palette level.
 #include <time.h>
 
 #include <cmath>
@@ -19,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/import_reference.h"
 #include "codec/bmp.h"
 #include "codec/png_write.h"
 #include "image/picture.h"
@@ -70,10 +76,52 @@ int Psnr(const char* a, const char* b) {
     return 0;
 }
 
+bool ReadPicture(const char* path, RgbPicture* picture) {
+    RgbImage image;
+    if (!ReadImage(path, &image)) return false;
+    *picture = {image.width, image.height, image.rgb};
+    return true;
+}
+
+int MeasureCommand(const char* a, const char* b) {
+    RgbPicture x, y;
+    if (!ReadPicture(a, &x) || !ReadPicture(b, &y)) return 1;
+    if (x.width != y.width || x.height != y.height) {
+        std::fprintf(stderr, "%s and %s differ in size\n", a, b);
+        return 1;
+    }
+    const BlurredScores s = Measure(x, y);
+    std::printf("%.4f %.4f\n", s.plain, s.blurred);
+    return 0;
+}
+
+int ReferenceCommand(const char* mode, const char* in, const char* out) {
+    RgbPicture x;
+    if (!ReadPicture(in, &x)) return 1;
+    const std::vector<uint8_t> rgb = std::strcmp(mode, "5") == 0 ? ReferenceScreen5(x) : ReferenceScreen8(x);
+    return WritePng(out, rgb.data(), x.width, x.height) ? 0 : 1;
+}
+
+int RoundLevelsCommand(const char* in, const char* out) {
+    RgbPicture x;
+    if (!ReadPicture(in, &x)) return 1;
+    for (uint8_t& v : x.rgb) {
+        int best = 0;
+        for (int n = 1; n < 8; ++n) {
+            if (std::abs(kLevelTable[n] - v) < std::abs(kLevelTable[best] - v)) best = n;
+        }
+        v = static_cast<uint8_t>(kLevelTable[best]);
+    }
+    return WritePng(out, x.rgb.data(), x.width, x.height) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--psnr") == 0) return Psnr(argv[2], argv[3]);
+    if (argc == 4 && std::strcmp(argv[1], "--measure") == 0) return MeasureCommand(argv[2], argv[3]);
+    if (argc == 5 && std::strcmp(argv[1], "--reference") == 0) return ReferenceCommand(argv[2], argv[3], argv[4]);
+    if (argc == 4 && std::strcmp(argv[1], "--round-levels") == 0) return RoundLevelsCommand(argv[2], argv[3]);
     if (argc != 6) {
         std::fprintf(stderr, "usage: %s INPUT MODE none|ordered|diffusion RENDERED.png FITTED.png\n", argv[0]);
         return 2;
@@ -96,7 +144,7 @@ int main(int argc, char** argv) {
 
     const double start = ThreadMilliseconds();
     const std::vector<uint8_t> fitted =
-        FitImage(image.rgb.data(), image.width, image.height, ImportWidth(screen), kFitContain);
+        FitImage(image.rgb.data(), image.width, image.height, ImportWidth(screen), kFitContain, image.pixelAspect);
     const std::vector<uint8_t> vram = ImportFitted(fitted.data(), screen, dither);
     const double elapsed = ThreadMilliseconds() - start;
 

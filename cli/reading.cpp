@@ -241,7 +241,8 @@ bool LoadPictureBytes(const CommandLine& line, const std::string& name,
         if (!DecodeImage(bytes.data(), bytes.size(), &image, failure)) return false;
         if (warning != nullptr) *warning = image.warning;
         const ScreenMode mode = static_cast<ScreenMode>(line.importMode);
-        *picture = ImportedPicture(ImportImage(image.rgb.data(), image.width, image.height, mode, line.import), mode);
+        *picture = ImportedPicture(
+            ImportImage(image.rgb.data(), image.width, image.height, mode, line.import, image.pixelAspect), mode);
     } catch (const std::bad_alloc&) {
         *failure = "not enough memory to import the image";
         return false;

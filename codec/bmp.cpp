@@ -55,6 +55,8 @@ struct BmpHeader {
     uint32_t bits = 0;
     uint32_t compression = kBiRgb;
     uint32_t coloursUsed = 0;
+    int64_t perMetreX = 0;  // biXPelsPerMeter, biYPelsPerMeter (signed; 0 where not given)
+    int64_t perMetreY = 0;
     size_t tableEntryBytes = 4;  // a colour table entry: BGR0, or BGR in OS/2 files
 };
 
@@ -80,6 +82,8 @@ bool ReadHeaders(const uint8_t* bytes, size_t size, BmpHeader* h, std::string* e
         h->height = static_cast<int32_t>(Get32(info + 8));
         h->bits = Get16(info + 14);
         h->compression = Get32(info + 16);
+        h->perMetreX = static_cast<int32_t>(Get32(info + 24));  // OS/2 2.x: the same, per metre
+        h->perMetreY = static_cast<int32_t>(Get32(info + 28));
         h->coloursUsed = Get32(info + 32);
     }
     h->topDown = h->height < 0;
@@ -288,5 +292,6 @@ bool DecodeBmp(const uint8_t* bytes, size_t size, RgbImage* image, std::string* 
     image->width = static_cast<int32_t>(header.width);
     image->height = static_cast<int32_t>(header.height);
     image->rgb = std::move(rgb);
+    image->pixelAspect = PixelAspectOf(header.perMetreX, header.perMetreY);
     return true;
 }

@@ -65,6 +65,32 @@ bool CheckPngChunks(const uint8_t* bytes, size_t size, std::string* warning, std
     }
 }
 
+double PixelAspectOf(int64_t perUnitX, int64_t perUnitY) {
+    if (perUnitX <= 0 || perUnitY <= 0) return 1.0;
+    const double aspect = static_cast<double>(perUnitY) / static_cast<double>(perUnitX);
+    return aspect >= 1.0 / 8 && aspect <= 8.0 ? aspect : 1.0;
+}
+
+double PngPixelAspect(const uint8_t* bytes, size_t size) {
+    if (SniffImageFormat(bytes, size) != kImagePng) return 1.0;
+    for (size_t at = sizeof kPngSignature; size - at >= 12;) {
+        const uint32_t length = GetBigEndian32(bytes + at);
+        const uint8_t* type = bytes + at + 4;
+        if (length > size - at - 12) break;
+        if (std::memcmp(type, "IDAT", 4) == 0 || std::memcmp(type, "IEND", 4) == 0) break;
+        if (std::memcmp(type, "pHYs", 4) == 0 && length == 9 &&
+            Crc32(0, type, 4 + 9) == GetBigEndian32(type + 4 + 9)) {
+            const uint8_t* data = type + 4;
+            const uint32_t x = GetBigEndian32(data);
+            const uint32_t y = GetBigEndian32(data + 4);
+            if (data[8] > 1 || x > 0x7FFFFFFFu || y > 0x7FFFFFFFu) return 1.0;
+            return PixelAspectOf(x, y);
+        }
+        at += size_t{length} + 12;
+    }
+    return 1.0;
+}
+
 void CompositeOverBlack(const uint8_t* pixels, size_t count, AlphaLayout layout, uint8_t* rgb) {
     // Red sits at byte 0 of an RGBA pixel and at byte 2 of a BGRA one.
     const int red = layout == kLayoutBgra ? 2 : 0;

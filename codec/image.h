@@ -14,7 +14,16 @@ struct RgbImage {
     int32_t height = 0;
     std::vector<uint8_t> rgb;
     std::string warning;  // damage the picture survived ("" for none), for the user
+    // The shape of one pixel as the file declares it, its width over its height (PNG's pHYs,
+    // a BMP's pixels per metre): 0.5 for pixels half as wide as high, 1 where the file says
+    // nothing or nothing sane (PixelAspectOf).
+    double pixelAspect = 1.0;
 };
+
+// The width over the height of a pixel whose file gives perUnitX pixels a unit across and
+// perUnitY down: perUnitY / perUnitX. 1 (square) when either is zero or negative, or when the
+// ratio is beyond 8:1 either way, which no picture means (such files are read without error).
+double PixelAspectOf(int64_t perUnitX, int64_t perUnitY);
 
 // Limits checked before anything is allocated from a header's claim.
 constexpr int32_t kImageMaxSide = 16384;
@@ -34,6 +43,13 @@ constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0
 // chunk (IHDR, PLTE, IDAT, IEND: first letter upper case) has a bad CRC. A bad CRC in an
 // ancillary chunk, which decoders skip, is damage the picture survives: *warning names it.
 bool CheckPngChunks(const uint8_t* bytes, size_t size, std::string* warning, std::string* error);
+
+// The pixel aspect a PNG file's pHYs chunk declares (PNG specification, 11.3.5.3: pixels a unit
+// across, down, each at most 2^31 - 1, then the unit: 0 unknown, which still gives the aspect,
+// or 1 the metre), through PixelAspectOf. pHYs counts only before the first IDAT, and a damaged
+// one (bad length or CRC) is skipped, as decoders skip it; another unit byte counts as none. 1
+// without one. Reads only whole chunks within size: safe on any bytes.
+double PngPixelAspect(const uint8_t* bytes, size_t size);
 
 // The pixels a PNG's IHDR or a BMP's info header claims, within the limits (0 for bytes that
 // claim nothing decodable: they are refused before any allocation), and for a PNG whether it is

@@ -162,7 +162,46 @@ double Weight(const Span& s, int32_t n) {
     return b > a ? b - a : 0.0;
 }
 
+// The picture's size on the screen in the mode's pixels: the screen's for stretch, else its
+// shape scaled to fit inside (contain) or to cover the screen, centred by the caller.
+struct Placed {
+    int32_t width;
+    int32_t height;
+};
+
+Placed PlacePicture(int32_t width, int32_t height, int32_t outWidth, FitMode fit,
+                    double pixelAspect) {
+    Placed placed{outWidth, kImportHeight};
+    if (fit == kFitStretch) return placed;
+    // In square units the screen is 256 x 212 whatever its pixel count: a pixel of a 512-wide
+    // mode is half a unit wide. The picture is width * pixelAspect units wide, height high.
+    const double pixelWidth = 256.0 / outWidth;
+    const double units = width * pixelAspect;
+    const double scaleX = 256.0 / units;
+    const double scaleY = 212.0 / height;
+    const double s = fit == kFitContain ? std::fmin(scaleX, scaleY) : std::fmax(scaleX, scaleY);
+    placed.width = static_cast<int32_t>(std::lround(units * s / pixelWidth));
+    placed.height = static_cast<int32_t>(std::lround(height * s));
+    if (placed.width < 1) placed.width = 1;
+    if (placed.height < 1) placed.height = 1;
+    if (fit == kFitContain) {
+        if (placed.width > outWidth) placed.width = outWidth;
+        if (placed.height > kImportHeight) placed.height = kImportHeight;
+    }
+    return placed;
+}
+
 }  // namespace
+
+double FittedPixelAspect(double declared) {
+    if (!(declared >= 1.0 / 8 && declared <= 8.0)) return 1.0;
+    const double kShapes[] = {1.0, 0.5};  // a 256-wide mode's pixel, a 512-wide mode's
+    for (const double shape : kShapes) {
+        const double ratio = declared / shape;
+        if (ratio >= 8.0 / 9 - 1e-9 && ratio <= 9.0 / 8 + 1e-9) return shape;
+    }
+    return declared;
+}
 
 int32_t ImportWidth(ScreenMode mode) { return ScreenModeOf(mode).width; }
 
@@ -188,7 +227,7 @@ int32_t ImportBytes(ScreenMode mode) {
 }
 
 std::vector<uint8_t> FitImage(const uint8_t* rgb, int32_t width, int32_t height,
-                              int32_t outWidth, FitMode fit) {
+                              int32_t outWidth, FitMode fit, double pixelAspect) {
     const int32_t outHeight = kImportHeight;
     std::vector<uint8_t> out(static_cast<size_t>(outWidth) * outHeight * 3, 0);
     if (width <= 0 || height <= 0) return out;  // nothing to show: black
@@ -196,26 +235,9 @@ std::vector<uint8_t> FitImage(const uint8_t* rgb, int32_t width, int32_t height,
         std::memcpy(out.data(), rgb, out.size());
         return out;
     }
-    // In square units the screen is 256 x 212 whatever its pixel count: a pixel of a 512-wide
-    // mode is half a unit wide.
-    const double pixelWidth = 256.0 / outWidth;
-    double scaleX = 256.0 / width;
-    double scaleY = 212.0 / height;
-    int32_t placedWidth = outWidth;
-    int32_t placedHeight = outHeight;
-    if (fit != kFitStretch) {
-        const double s = fit == kFitContain ? std::fmin(scaleX, scaleY) : std::fmax(scaleX, scaleY);
-        placedWidth = static_cast<int32_t>(std::lround(width * s / pixelWidth));
-        placedHeight = static_cast<int32_t>(std::lround(height * s));
-        if (placedWidth < 1) placedWidth = 1;
-        if (placedHeight < 1) placedHeight = 1;
-        if (fit == kFitContain) {
-            if (placedWidth > outWidth) placedWidth = outWidth;
-            if (placedHeight > outHeight) placedHeight = outHeight;
-        }
-    }
-    const std::vector<Span> xs = AxisSpans(width, outWidth, (outWidth - placedWidth) / 2, placedWidth);
-    const std::vector<Span> ys = AxisSpans(height, outHeight, (outHeight - placedHeight) / 2, placedHeight);
+    const Placed placed = PlacePicture(width, height, outWidth, fit, FittedPixelAspect(pixelAspect));
+    const std::vector<Span> xs = AxisSpans(width, outWidth, (outWidth - placed.width) / 2, placed.width);
+    const std::vector<Span> ys = AxisSpans(height, outHeight, (outHeight - placed.height) / 2, placed.height);
 
     // The horizontal weights of every output pixel, worked out once: column first..last of
     // output pixel ox has weight columnWeights[weightStart[ox] + (x - first)].
@@ -321,7 +343,7 @@ std::vector<uint8_t> ImportFitted(const uint8_t* rgb, ScreenMode mode, DitherMod
             break;
         }
         case kScreen8: {  // GRAPHIC7: the fixed 256 colours
-            const std::vector<uint8_t> index = MapToChoices(rgb, width, Screen8Choices(), dither, kScreen8ErrorShare);
+            const std::vector<uint8_t> index = MapToChoices(rgb, width, Screen8Choices(), dither, Screen8Diffusion());
             std::memcpy(vram.data(), index.data(), index.size());
             break;
         }
@@ -356,8 +378,10 @@ std::vector<uint8_t> ImportFitted(const uint8_t* rgb, ScreenMode mode, DitherMod
 }
 
 std::vector<uint8_t> ImportImage(const uint8_t* rgb, int32_t width, int32_t height,
-                                 ScreenMode mode, const ImportOptions& options) {
-    const std::vector<uint8_t> fitted = FitImage(rgb, width, height, ImportWidth(mode), options.fit);
+                                 ScreenMode mode, const ImportOptions& options,
+                                 double pixelAspect) {
+    const std::vector<uint8_t> fitted =
+        FitImage(rgb, width, height, ImportWidth(mode), options.fit, pixelAspect);
     return ImportFitted(fitted.data(), mode, options.dither);
 }
 

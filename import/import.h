@@ -4,9 +4,8 @@
 //   FitImage     the picture scaled and placed on the mode's 256x212 or 512x212 pixels;
 //   ImportFitted those pixels as the VRAM bytes of the mode, palette table included;
 //   ImportImage  both.
-// Colour distances are squared distances in 8-bit sRGB for the palette modes (SCREEN 5 to 8) and
-// in OKLab for the YJK modes (SCREEN 10/11, 12); error diffusion adds and spreads errors in
-// linear light.
+// Colour distances are squared distances in sRGB in every mode; error diffusion adds and spreads
+// errors in linear light.
 #pragma once
 
 #include <cstdint>
@@ -41,18 +40,29 @@ constexpr int32_t kImportHeight = kScreenLines;
 int32_t ImportBytes(ScreenMode mode);
 
 // Scales width x height RGB pixels (top line first) to outWidth x 212 as the MSX shows them:
-// a pixel of a 256-wide mode is square, one of a 512-wide mode half as wide as high. Shrinking
-// averages (a box filter in linear light), enlarging repeats the nearest pixel. A picture of
-// exactly outWidth x 212 is taken pixel for pixel. Returns outWidth * 212 * 3 bytes.
+// a pixel of a 256-wide mode is square, one of a 512-wide mode half as wide as high. The
+// picture's own pixels are pixelAspect wide for 1 high (RgbImage::pixelAspect, taken through
+// FittedPixelAspect), so that contain and cover keep its true shape. Shrinking averages (a box
+// filter in linear light), enlarging repeats the nearest pixel. A picture of exactly outWidth x
+// 212 is taken pixel for pixel, whatever its aspect. Returns outWidth * 212 * 3 bytes.
 std::vector<uint8_t> FitImage(const uint8_t* rgb, int32_t width, int32_t height,
-                              int32_t outWidth, FitMode fit);
+                              int32_t outWidth, FitMode fit, double pixelAspect = 1.0);
+
+// The pixel aspect the fitting uses for a declared one: within an eighth of square, square;
+// within an eighth of half a square, exactly half (the two MSX pixels). On a TV the MSX pixel
+// is a little wider than high, and our own BMP files say so (8000 x 9000 pixels per metre, or
+// 16000 x 9000 when 512 wide), while the fitting's screen has square pixels: these files, and
+// pictures whose densities were rounded to whole dots per inch, are fitted without a resample
+// that would only blur them. 1 for anything outside 1/8 to 8 (or not a number).
+double FittedPixelAspect(double declared);
 
 // ImportWidth(mode) x 212 RGB pixels to the VRAM bytes of mode (ImportBytes(mode) of them).
 std::vector<uint8_t> ImportFitted(const uint8_t* rgb, ScreenMode mode, DitherMode dither);
 
 // FitImage, then ImportFitted. width and height must be 1..16384.
 std::vector<uint8_t> ImportImage(const uint8_t* rgb, int32_t width, int32_t height,
-                                 ScreenMode mode, const ImportOptions& options);
+                                 ScreenMode mode, const ImportOptions& options,
+                                 double pixelAspect = 1.0);
 
 // The imported VRAM bytes of a mode as a picture: selected in its own palette where the mode
 // stores one, and described as the plain BSAVE file it would be saved as (start 0, end

@@ -61,27 +61,28 @@ enum SeedRule : int {
 std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t count,
                                   int start = kSeedWeightTimesDistance);
 
-// The share of a pixel's error that error diffusion passes on. With so few colours, passing on
-// the whole error makes more noise than it removes detail: three quarters (as Atkinson's
-// dither) for the palettes of SCREEN 5, 6 and 7, which are chosen to sit on the picture's
-// large areas. SCREEN 8's fixed colours cannot follow the picture, so its flat areas mostly lie
-// between two levels; where such a colour is nearer the upper level, a dither that keeps the
-// average light shows more of the farther, lower level than one in sRGB would. Passing on
-// seven tenths keeps more pixels at the nearer level (a smaller error per pixel), for
-// undithered values up to 7 sRGB steps beside each level instead of 6.
-constexpr float kPaletteErrorShare = 0.75f;
-constexpr float kScreen8ErrorShare = 0.7f;
+// How error diffusion treats a mode's colours: the share of each pixel's error it passes on, and
+// where the colours are a grid (SCREEN 8), each channel's levels: a pixel's wanted colour then
+// stays between the two levels around its own value in each channel.
+struct Diffusion {
+    float share;
+    const uint8_t* levels[3];  // nullptr: no grid
+    int levelCount[3];
+};
+Diffusion PaletteDiffusion();  // SCREEN 5, 6 and 7
+Diffusion Screen8Diffusion();
 
 // Each pixel of a width x 212 picture to the index of a choice, dithered as asked; colours are
-// chosen by their distance in 8-bit sRGB, errors diffused in linear light, errorShare of each
+// chosen by their distance in 8-bit sRGB, errors diffused in linear light, rule.share of each
 // passed on.
 std::vector<uint8_t> MapToChoices(const uint8_t* rgb, int32_t width, const std::vector<Choice>& choices,
-                                  DitherMode dither, float errorShare);
+                                  DitherMode dither, const Diffusion& rule);
 
 // A palette of count words for a width x 212 picture and its pixels mapped onto it: for each
 // seeding rule, ChoosePalette, MapToChoices, then the words refined on the mapped result (each
 // entry moved to the palette word nearest to the mean of the pixels it shows while the error
-// falls); the result with the smallest squared sRGB error wins.
+// falls); the result with the smallest error wins. The error is the squared sRGB difference of
+// the picture and the result, both blurred by [1 2 1] / 4 across and down in linear light.
 std::vector<uint8_t> MapToPalette(const uint8_t* rgb, int32_t width, int32_t count, DitherMode dither,
                                   std::vector<Choice>* palette);
 

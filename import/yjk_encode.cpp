@@ -5,7 +5,8 @@
 //   R = Y + J,  G = Y + K,  B = (5Y - 2J - K + 2) >> 2, each clamped to 0..31.
 // For each group the encoder tries the (J, K) pairs around the group's estimate and, for each
 // pixel, the Y values around the best one for that pair, and keeps the group encoding whose
-// rendered colours are nearest in OKLab. In SCREEN 10/11 bit 3 of a byte (Y's lowest bit) is the
+// rendered colours are nearest in sRGB. With error diffusion each pixel's Y is then chosen again
+// in scan order, taking the error of the pixel before it. In SCREEN 10/11 bit 3 of a byte (Y's lowest bit) is the
 // attribute: YJK pixels have even Y, and a pixel shows palette colour b >> 4 instead where that
 // is strictly nearer.
 #include <algorithm>
@@ -28,7 +29,16 @@ int RenderedKey(int y, int j, int k) {
 
 float Clamp01(float v) { return v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v; }
 
-// Every colour a YJK pixel can show, in OKLab and linear light, indexed by RenderedKey: 32768
+// The space the search measures distances in: sRGB, 0..1 a channel, as for the palette modes.
+// (OKLab, tried, weighs the errors of dark pixels far above what they add to the light the eye
+// averages: beside a black border it dims a group's bright pixels to keep the dark ones dark,
+// and lost 2.6 dB of the blurred measure on the benchmark's pictures.)
+Lab SearchSpace(const Linear& c) {
+    return Lab{static_cast<float>(SrgbEncode(Clamp01(c.r))), static_cast<float>(SrgbEncode(Clamp01(c.g))),
+               static_cast<float>(SrgbEncode(Clamp01(c.b)))};
+}
+
+// Every colour a YJK pixel can show, in the search space and linear light, indexed by RenderedKey: 32768
 // 5-bit RGB triples widened to 8 bits as the renderer does.
 struct ShownColours {
     std::vector<Lab> labs;
@@ -43,7 +53,7 @@ ShownColours MakeShownColours() {
         const uint8_t c[3] = {WidenYjkLevel(key >> 10), WidenYjkLevel((key >> 5) & 31),
                               WidenYjkLevel(key & 31)};
         shown.linears[static_cast<size_t>(key)] = SrgbToLinearColour(c);
-        shown.labs[static_cast<size_t>(key)] = LinearToLab(shown.linears[static_cast<size_t>(key)]);
+        shown.labs[static_cast<size_t>(key)] = SearchSpace(shown.linears[static_cast<size_t>(key)]);
     }
     return shown;
 }
@@ -88,7 +98,7 @@ Linear WantedColour(const uint8_t* p, int32_t x, int32_t line, const float* pend
 Pixel MakePixel(const Linear& want, const std::vector<Choice>* palette) {
     Pixel q;
     q.want = want;
-    q.lab = LinearToLab(q.want);
+    q.lab = SearchSpace(q.want);
     const float channels[3] = {q.want.r, q.want.g, q.want.b};
     for (int c = 0; c < 3; ++c) q.level[c] = LinearToSrgb(channels[c]) * (31.0f / 255.0f);
     q.palette = -1;
@@ -288,18 +298,33 @@ void StoreGroup(const GroupCode& best, const std::vector<Choice>* palette,
     }
 }
 
-// Floyd-Steinberg with the group as the unit along the line: the share for the next pixel goes
-// to the same place in the next group, in the scan direction. here and below: the pending
-// errors of this line and the next, 4 pixels of margin on either side.
-void DiffuseGroupError(const Pixel px[4], const Linear got[4], int32_t x0, bool forward,
-                       float* here, float* below) {
-    for (int i = 0; i < 4; ++i) {
+// Floyd-Steinberg, pixel by pixel in the scan direction, once the group's pair is chosen (from
+// the colours its pixels wanted before any of them was coded): each pixel in turn takes the
+// errors of the pixel before it, then the Y (or palette colour) nearest to what it now wants,
+// and passes its own error on as usual. here and below: the pending errors of this line and the
+// next, 4 pixels of margin on either side.
+void RecodeInScanOrder(const uint8_t* rgb, int32_t x0, bool forward, const std::vector<Choice>* palette,
+                       const ShownColours& shown, GroupCode* code, Pixel px[4], float* here, float* below) {
+    const int32_t step = forward ? 1 : -1;
+    GroupSearch s;
+    s.labs = &shown.labs;
+    s.yae = palette != nullptr;
+    for (int n = 0; n < 4; ++n) {
+        const int i = forward ? n : 3 - n;
         const int32_t x = x0 + i;
-        const float err[3] = {px[i].want.r - got[i].r, px[i].want.g - got[i].g,
-                              px[i].want.b - got[i].b};
-        const int32_t step = forward ? 1 : -1;
+        px[i] = MakePixel(WantedColour(rgb + 3 * i, x, 0, here + 3 * (x + 4), kDitherDiffusion), palette);
+        const float d = NearestY(s, px[i], code->j, code->k, true, &code->y[i]);
+        Linear got = shown.linears[static_cast<size_t>(RenderedKey(code->y[i], code->j, code->k))];
+        code->palette[i] = -1;
+        code->error[i] = d;
+        if (s.yae && px[i].paletteDistance < d) {
+            code->palette[i] = px[i].palette;
+            code->error[i] = px[i].paletteDistance;
+            got = (*palette)[static_cast<size_t>(px[i].palette)].linear;
+        }
+        const float err[3] = {px[i].want.r - got.r, px[i].want.g - got.g, px[i].want.b - got.b};
         for (int c = 0; c < 3; ++c) {
-            here[3 * (x + 4 + 4 * step) + c] += err[c] * (7.0f / 16);
+            here[3 * (x + 4 + step) + c] += err[c] * (7.0f / 16);
             below[3 * (x + 4 - step) + c] += err[c] * (3.0f / 16);
             below[3 * (x + 4) + c] += err[c] * (5.0f / 16);
             below[3 * (x + 4 + step) + c] += err[c] * (1.0f / 16);
@@ -321,6 +346,24 @@ GroupCode EncodeGroup(const Pixel px[4], const ShownColours& shown, bool yae) {
     return s.best;
 }
 
+// The group's pixels (px) and their best code. The ordered dither's offsets apply only to a
+// group that YJK cannot show exactly as it is: a colour the mode shows is never dithered.
+GroupCode EncodeOwnColours(const uint8_t* rgb, int32_t x0, int32_t line, const float* here, DitherMode dither,
+                           const std::vector<Choice>* palette, const ShownColours& shown, Pixel px[4]) {
+    const bool yae = palette != nullptr;
+    for (int i = 0; i < 4; ++i) {
+        const DitherMode first = dither == kDitherOrdered ? kDitherNone : dither;
+        px[i] = MakePixel(WantedColour(rgb + 3 * i, x0 + i, line, here + 3 * (x0 + i + 4), first), palette);
+    }
+    GroupCode best = EncodeGroup(px, shown, yae);
+    const bool exact = best.error[0] == 0 && best.error[1] == 0 && best.error[2] == 0 && best.error[3] == 0;
+    if (dither != kDitherOrdered || exact) return best;
+    for (int i = 0; i < 4; ++i) {
+        px[i] = MakePixel(WantedColour(rgb + 3 * i, x0 + i, line, here + 3 * (x0 + i + 4), dither), palette);
+    }
+    return EncodeGroup(px, shown, yae);
+}
+
 }  // namespace
 
 void EncodeYjk(const uint8_t* rgb, const std::vector<Choice>* palette, DitherMode dither,
@@ -328,6 +371,10 @@ void EncodeYjk(const uint8_t* rgb, const std::vector<Choice>* palette, DitherMod
     if (inexact != nullptr) inexact->assign(static_cast<size_t>(256) * kImportHeight, 0);
     const ShownColours shown = MakeShownColours();
     const bool yae = palette != nullptr;
+    // The palette as the search compares it: its colours in the search's space.
+    std::vector<Choice> searched = yae ? *palette : std::vector<Choice>();
+    for (Choice& c : searched) c.lab = SearchSpace(c.linear);
+    const std::vector<Choice>* searchedPalette = yae ? &searched : nullptr;
     const int32_t width = 256;
     std::vector<float> errors(static_cast<size_t>(width + 8) * 6, 0.0f);  // two lines, 4 px margins
 
@@ -341,17 +388,13 @@ void EncodeYjk(const uint8_t* rgb, const std::vector<Choice>* palette, DitherMod
             const int32_t x0 = 4 * group;
             const size_t at = static_cast<size_t>(line) * width + x0;
             Pixel px[4];
-            for (int i = 0; i < 4; ++i) {
-                const int32_t x = x0 + i;
-                const Linear want =
-                    WantedColour(rgb + 3 * (at + i), x, line, here + 3 * (x + 4), dither);
-                px[i] = MakePixel(want, palette);
+            GroupCode best = EncodeOwnColours(rgb + 3 * at, x0, line, here, dither, searchedPalette, shown, px);
+            if (dither == kDitherDiffusion) {
+                RecodeInScanOrder(rgb + 3 * at, x0, forward, searchedPalette, shown, &best, px, here, below);
             }
-            const GroupCode best = EncodeGroup(px, shown, yae);
             Linear got[4];
             StoreGroup(best, palette, shown, vram + at,
                        inexact != nullptr ? inexact->data() + at : nullptr, got);
-            if (dither == kDitherDiffusion) DiffuseGroupError(px, got, x0, forward, here, below);
         }
     }
 }

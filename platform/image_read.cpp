@@ -6,7 +6,8 @@
 bool DecodeImage(const uint8_t* bytes, size_t size, RgbImage* image, std::string* error) {
     switch (SniffImageFormat(bytes, size)) {
         case kImagePng: {
-            // The chunks are checked here, the same whichever decoder the platform has.
+            // The chunks are checked here, and pHYs read, the same whichever decoder the
+            // platform has.
             std::string warning;
             if (!CheckPngChunks(bytes, size, &warning, error)) {
                 *image = RgbImage{};
@@ -14,6 +15,7 @@ bool DecodeImage(const uint8_t* bytes, size_t size, RgbImage* image, std::string
             }
             if (!DecodePng(bytes, size, image, error)) return false;
             image->warning = warning;
+            image->pixelAspect = PngPixelAspect(bytes, size);
             return true;
         }
         case kImageBmp:

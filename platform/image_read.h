@@ -13,7 +13,8 @@
 // PNG the decoder accepts: truncated, bad CRC of a critical chunk, too large, ...
 bool DecodePng(const uint8_t* bytes, size_t size, RgbImage* image, std::string* error);
 
-// A PNG or BMP file image, told apart by its signature whatever the file is called.
+// A PNG or BMP file image, told apart by its signature whatever the file is called, with the
+// pixel aspect it declares (PngPixelAspect, DecodeBmp).
 bool DecodeImage(const uint8_t* bytes, size_t size, RgbImage* image, std::string* error);
 
 // The bytes decoding a file image will allocate at its peak, from its header's claim: a BMP's

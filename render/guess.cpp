@@ -1,6 +1,7 @@
 // Mode by content (see guess.h).
 #include "render/guess.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -18,9 +19,12 @@ int32_t LinesHeld(const Picture& picture, ScreenMode mode) {
     return held < info.lines ? held : info.lines;
 }
 
-}  // namespace
+struct Reading {
+    double roughness = 0;  // PictureRoughness
+    double spread = 0;     // the mean distance of a pixel's brightness from the mean, 0-255
+};
 
-double PictureRoughness(const Picture& picture, ScreenMode mode) {
+Reading Read(const Picture& picture, ScreenMode mode) {
     Picture reading = picture;
     SelectScreenMode(&reading, mode);
     const DisplayBitmap bitmap = BuildDisplayBitmap(reading);
@@ -32,7 +36,7 @@ double PictureRoughness(const Picture& picture, ScreenMode mode) {
     // across, as the doubled pane shows them, once with a neighbour of the same colour.
     const int32_t across = 512 / width;
     const int32_t lines = LinesHeld(picture, mode);
-    if (lines < 2) return 0.0;
+    if (lines < 2) return Reading{};
     // Brightness as the eye weighs the channels, in integers: (2R + 5G + B) / 8.
     std::vector<int32_t> luma(static_cast<size_t>(width) * lines);
     for (size_t i = 0; i < luma.size(); ++i) {
@@ -48,8 +52,23 @@ double PictureRoughness(const Picture& picture, ScreenMode mode) {
             pairs += (x + 1 < width ? across : 0) + (y + 1 < lines ? across : 0);
         }
     }
-    return static_cast<double>(sum) / static_cast<double>(pairs);
+    double mean = 0;
+    for (const int32_t v : luma) mean += v;
+    mean /= static_cast<double>(luma.size());
+    double spread = 0;
+    for (const int32_t v : luma) spread += std::fabs(v - mean);
+    return Reading{static_cast<double>(sum) / static_cast<double>(pairs), spread / static_cast<double>(luma.size())};
 }
+
+// What the small modes are compared by: SCREEN 5, 6 and 2 read the same palette table, and a
+// SCREEN 6 reading shows only four of its colours, so it can be smooth only because it is dull.
+// Their roughness is taken relative to the square root of the reading's spread of brightness
+// (a dithered SCREEN 5 ramp reads rougher than its bytes as SCREEN 6, but not relatively).
+double SmallModeScore(const Reading& r) { return r.roughness / std::sqrt(r.spread + 1.0); }
+
+}  // namespace
+
+double PictureRoughness(const Picture& picture, ScreenMode mode) { return Read(picture, mode).roughness; }
 
 ScreenMode GuessScreenMode(const Picture& picture) {
     static const ScreenMode kLarge[] = {kScreen7, kScreen8, kScreen10, kScreen12};
@@ -57,10 +76,14 @@ ScreenMode GuessScreenMode(const Picture& picture) {
     const bool large = picture.dataSize > 0x8000;
     const ScreenMode* candidates = large ? kLarge : kSmall;
     const int32_t count = large ? 4 : picture.dataSize <= 0x4000 ? 3 : 2;
+    auto score = [&](ScreenMode mode) {
+        const Reading r = Read(picture, mode);
+        return large ? r.roughness : SmallModeScore(r);
+    };
     ScreenMode best = candidates[0];
-    double least = PictureRoughness(picture, best);
+    double least = score(best);
     for (int32_t i = 1; i < count; ++i) {
-        const double roughness = PictureRoughness(picture, candidates[i]);
+        const double roughness = score(candidates[i]);
         if (roughness < least) {
             least = roughness;
             best = candidates[i];

@@ -24,6 +24,30 @@ PY
 )"
 done
 
+# Our own 512-wide pictures say their pixels are half as wide as high (the PNG's pHYs 18000 x
+# 9000 per metre, the BMP's 16000 x 9000): into SCREEN 5 they fill all 212 lines, a line black
+# only where the picture's is (they came in as 106 lines between black bars); into SCREEN 7 they
+# come back pixel for pixel.
+"$tool" "$samples/testcard.sc7" --view full -o "$work/full7.png" -o "$work/full7.bmp"
+for ext in png bmp; do
+  "$tool" "$work/full7.$ext" --import 5 -o "$work/shape-$ext.png"
+  "$tool" "$work/full7.$ext" --import 7 --dither none -o "$work/same-$ext.png"
+  check "testcard.sc7 full view as $ext into SCREEN 5: lines shown, lines newly black" "212 212 0" \
+    "$(python3 - "$work/full7.png" "$work/shape-$ext.png" <<'PY'
+import sys, subprocess
+def lines(path):  # each line of the picture: whether it is all black
+    out = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], capture_output=True).stdout
+    width = len(out) // 212 // 3
+    return [not any(out[y * width * 3:(y + 1) * width * 3]) for y in range(212)] if out else []
+source, imported = lines(sys.argv[1]), lines(sys.argv[2])
+print(source.count(False), imported.count(False),
+      sum(1 for s, i in zip(source, imported) if i and not s) if source and imported else "-")
+PY
+)"
+  check "testcard.sc7 full view as $ext into SCREEN 7: pixel for pixel" same \
+    "$(cmp -s <(convert "$work/full7.png" rgb:-) <(convert "$work/same-$ext.png" rgb:-) && echo same)"
+done
+
 # Without --import a modern picture is an error that says what to add; nothing is written.
 err=$("$tool" "$work/sc5.png" -o "$work/none.sc5" 2>&1)
 check "PNG without --import: status" 1 "$?"

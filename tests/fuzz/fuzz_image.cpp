@@ -25,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(image.width >= 1 && image.width <= kImageMaxSide);
     FUZZ_CHECK(image.height >= 1 && image.height <= kImageMaxSide);
     FUZZ_CHECK(image.rgb.size() == static_cast<size_t>(image.width) * image.height * 3);
+    FUZZ_CHECK(image.pixelAspect >= 1.0 / 8 && image.pixelAspect <= 8.0);
     // An import makes a whole 256 x 212 picture however small the input, a hundred times the
     // work of decoding one: one input in 256 (first byte 255) keeps the target at hundreds of
     // inputs a second.
@@ -34,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const ImportOptions options{static_cast<FitMode>(pick / 6 % 3),
                                     static_cast<DitherMode>(pick / 18 % 3)};
         const std::vector<uint8_t> vram =
-            ImportImage(image.rgb.data(), image.width, image.height, mode, options);
+            ImportImage(image.rgb.data(), image.width, image.height, mode, options, image.pixelAspect);
         FUZZ_CHECK(vram.size() == static_cast<size_t>(ImportBytes(mode)));
     }
     return 0;
