@@ -69,7 +69,8 @@ int32_t Import(VramoriaSession* session, const char* name, const RgbImage& image
                int32_t fit, int32_t dither) {
     const ImportOptions options{static_cast<FitMode>(fit), static_cast<DitherMode>(dither)};
     const ScreenMode screen = static_cast<ScreenMode>(mode);
-    Take(session, name, ImportedPicture(ImportImage(image.rgb.data(), image.width, image.height, screen, options), screen));
+    Take(session, name, ImportedPicture(
+        ImportImage(image.rgb.data(), image.width, image.height, screen, options, image.pixelAspect), screen));
     session->message = image.warning;
     return VRAMORIA_OK;
 }
@@ -222,10 +223,13 @@ const char* vramoria_companion_name(VramoriaSession* session, const char* name) 
 
 const char* vramoria_version(void) { return kVramoriaVersion; }
 
+double vramoria_png_pixel_aspect(const uint8_t* bytes, size_t size) { return PngPixelAspect(bytes, size); }
+
 const char* vramoria_message(const VramoriaSession* session) { return session->message.c_str(); }
 
 int32_t vramoria_import_rgba(VramoriaSession* session, const char* name, const uint8_t* rgba,
-                             int32_t width, int32_t height, int32_t mode, int32_t fit, int32_t dither) {
+                             int32_t width, int32_t height, double pixelAspect, int32_t mode, int32_t fit,
+                             int32_t dither) {
     if (!ValidImport(mode, fit, dither)) return VRAMORIA_UNAVAILABLE;
     if (width < 1 || height < 1) {
         session->message = "the image has no pixels";
@@ -235,6 +239,7 @@ int32_t vramoria_import_rgba(VramoriaSession* session, const char* name, const u
     RgbImage image;
     image.width = width;
     image.height = height;
+    image.pixelAspect = pixelAspect;
     image.rgb.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     CompositeOverBlack(rgba, static_cast<size_t>(width) * static_cast<size_t>(height), kLayoutRgba, image.rgb.data());
     return Import(session, name, image, mode, fit, dither);

@@ -109,12 +109,16 @@ VRAMORIA_EXPORT(vramoria_message) const char* vramoria_message(const VramoriaSes
 
 /* Import, as vramoria-convert --import MODE --fit FIT --dither DITHER: mode 0-5, fit 0-2
    (contain, cover, stretch), dither 0-2 (none, ordered, diffusion). From RGBA pixels (alpha
-   composited over black; the page decodes PNG and JPEG with the browser) or from a BMP file's
-   bytes (decoded by the core). VRAMORIA_OK replaces the picture, named `name`; anything else
+   composited over black; the page decodes PNG and JPEG with the browser), each pixelAspect
+   wide for 1 high (a PNG's: vramoria_png_pixel_aspect), or from a BMP file's bytes (decoded by
+   the core, its pixel aspect with it). VRAMORIA_OK replaces the picture, named `name`; anything else
    changes nothing and vramoria_message says why. */
 VRAMORIA_EXPORT(vramoria_import_rgba)
 int32_t vramoria_import_rgba(VramoriaSession* session, const char* name, const uint8_t* rgba,
-                             int32_t width, int32_t height, int32_t mode, int32_t fit, int32_t dither);
+                             int32_t width, int32_t height, double pixelAspect, int32_t mode, int32_t fit,
+                             int32_t dither);
+/* The pixel aspect a PNG file's pHYs chunk declares, as vramoria-convert reads it (1 without). */
+VRAMORIA_EXPORT(vramoria_png_pixel_aspect) double vramoria_png_pixel_aspect(const uint8_t* bytes, size_t size);
 VRAMORIA_EXPORT(vramoria_import_bmp)
 int32_t vramoria_import_bmp(VramoriaSession* session, const char* name, const uint8_t* bytes, size_t size,
                             int32_t mode, int32_t fit, int32_t dither);

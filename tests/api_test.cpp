@@ -282,8 +282,8 @@ TEST(Api, ImportIsTheConvertersImport) {
         std::vector<std::string> fromBmp = {dir + "/photo.bmp"};
         fromBmp.insert(fromBmp.end(), steps.begin(), steps.end());
         Session s;
-        ASSERT_EQ(vramoria_import_rgba(s.session, (dir + "/photo.png").c_str(), rgba.data(), width, height, mode, fit,
-                                       dither), VRAMORIA_OK);
+        ASSERT_EQ(vramoria_import_rgba(s.session, (dir + "/photo.png").c_str(), rgba.data(), width, height,
+                                       vramoria_png_pixel_aspect(png.data(), png.size()), mode, fit, dither), VRAMORIA_OK);
         EXPECT_EQ(s.State(), ConverterInfo(fromPng)) << mode;
         fromPng.insert(fromPng.end(), {"-o", "x.bin"});
         EXPECT_EQ(s.Write(VRAMORIA_BSAVE), ConverterFile(fromPng)) << mode;
@@ -293,10 +293,32 @@ TEST(Api, ImportIsTheConvertersImport) {
     }
     Session s;
     EXPECT_EQ(vramoria_import_bmp(s.session, "x.bmp", png.data(), png.size(), 0, 0, 2), VRAMORIA_BAD_IMAGE);
-    EXPECT_EQ(vramoria_import_rgba(s.session, "x.png", rgba.data(), 0, 10, 0, 0, 2), VRAMORIA_BAD_IMAGE);
-    EXPECT_EQ(vramoria_import_rgba(s.session, "x.png", rgba.data(), 20000, 1, 0, 0, 2), VRAMORIA_BAD_IMAGE);
-    EXPECT_EQ(vramoria_import_rgba(s.session, "x.png", rgba.data(), 1, 1, 6, 0, 2), VRAMORIA_UNAVAILABLE);
+    EXPECT_EQ(vramoria_import_rgba(s.session, "x.png", rgba.data(), 0, 10, 1.0, 0, 0, 2), VRAMORIA_BAD_IMAGE);
+    EXPECT_EQ(vramoria_import_rgba(s.session, "x.png", rgba.data(), 20000, 1, 1.0, 0, 0, 2), VRAMORIA_BAD_IMAGE);
+    EXPECT_EQ(vramoria_import_rgba(s.session, "x.png", rgba.data(), 1, 1, 1.0, 6, 0, 2), VRAMORIA_UNAVAILABLE);
     EXPECT_EQ(s.State(), "");
+}
+
+TEST(Api, ImportKeepsThePixelAspectAPngDeclares) {
+    const std::string dir = ScratchDir("api_aspect");
+    PngImage image;
+    image.width = 200;
+    image.height = 150;
+    image.colour = kPngRgb;
+    image.stride = 600;
+    image.pixels = TestImage(200, 150);
+    image.pixelsPerMetreX = 18000;  // pixels half as wide as high
+    image.pixelsPerMetreY = 9000;
+    Bytes png;
+    ASSERT_TRUE(EncodePng(image, &png));
+    WriteBytes(dir + "/wide.png", png);
+    EXPECT_DOUBLE_EQ(vramoria_png_pixel_aspect(png.data(), png.size()), 0.5);
+    Bytes rgba(static_cast<size_t>(200) * 150 * 4, 255);
+    for (size_t i = 0; i < static_cast<size_t>(200) * 150; ++i) std::copy_n(&image.pixels[3 * i], 3, &rgba[4 * i]);
+    Session s;
+    ASSERT_EQ(vramoria_import_rgba(s.session, "wide.png", rgba.data(), 200, 150, vramoria_png_pixel_aspect(png.data(), png.size()),
+                                   0, kFitContain, kDitherNone), VRAMORIA_OK);
+    EXPECT_EQ(s.Write(VRAMORIA_BSAVE), ConverterFile({dir + "/wide.png", "--import", "5", "--dither", "none", "-o", "x.bin"}));
 }
 
 TEST(Api, ThumbnailFitsThePane) {

@@ -141,10 +141,14 @@ export class Session {
     return this.core.bytes(pointer, this.x.vramoria_output_size(this.handle)).slice();
   }
 
-  importRgba(name, image, mode, fit, dither) {
+  // image: {width, height, data (RGBA)}; file: the PNG's bytes for the pixel aspect it declares
+  // (null: square pixels).
+  importRgba(name, image, file, mode, fit, dither) {
     const c = this.core;
+    const aspect = file ? c.withBytes(file, (pointer, size) => this.x.vramoria_png_pixel_aspect(pointer, size)) : 1;
     return c.withString(name, (namePointer) => c.withBytes(image.data, (pointer) =>
-      this.x.vramoria_import_rgba(this.handle, namePointer, pointer, image.width, image.height, mode, fit, dither)));
+      this.x.vramoria_import_rgba(this.handle, namePointer, pointer, image.width, image.height, aspect, mode, fit,
+                                  dither)));
   }
 
   importBmp(name, bytes, mode, fit, dither) {

@@ -172,7 +172,7 @@ async function importPreview() {
   if (file.kind === 'bmp') {
     result = s.importBmp(file.name, file.bytes, mode, fit, dither);
   } else {
-    result = s.importRgba(file.name, importState.image, mode, fit, dither);
+    result = s.importRgba(file.name, importState.image, file.kind === 'png' ? file.bytes : null, mode, fit, dither);
   }
   const canvas = $('importPreview');
   if (result !== Result.OK) {

@@ -84,11 +84,13 @@ def converter_pixels(path, view, *steps):
 
 # ---- a plain sRGB PNG and a BMP to import, made here
 
-def png_rgb(width, height, rgb):
+def png_rgb(width, height, rgb, per_metre=None):
+    """An 8-bit RGB PNG; per_metre (across, down) adds a pHYs chunk: the pixels' shape."""
     raw = b''.join(b'\0' + rgb[y * width * 3:(y + 1) * width * 3] for y in range(height))
     def chunk(kind, body):
         return struct.pack('>I', len(body)) + kind + body + struct.pack('>I', zlib.crc32(kind + body))
-    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0)) +
+    phys = chunk(b'pHYs', struct.pack('>IIB', *per_metre, 1)) if per_metre else b''
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0)) + phys +
             chunk(b'IDAT', zlib.compress(raw)) + chunk(b'IEND', b''))
 
 
@@ -266,7 +268,10 @@ photo = os.path.join(work, 'photo.png')
 with open(photo, 'wb') as f:
     f.write(png_rgb(width, height, rgb))
 Image.frombytes('RGB', (width, height), rgb).save(os.path.join(work, 'photo.bmp'))
-for source in [photo, os.path.join(work, 'photo.bmp')]:
+wide = os.path.join(work, 'wide.png')  # pixels half as wide as high
+with open(wide, 'wb') as f:
+    f.write(png_rgb(width, height, rgb, (18000, 9000)))
+for source in [photo, os.path.join(work, 'photo.bmp'), wide]:
     for mode, value, dither, dither_value in [('5', '0', 'diffusion', '2'), ('8', '3', 'none', '0'), ('12', '5', 'ordered', '1')]:
         open_files(source)
         check(f'{os.path.basename(source)}: the import dialog opens', wait(lambda: js('return document.getElementById("importDialog").open')))
@@ -282,8 +287,9 @@ for source in [photo, os.path.join(work, 'photo.bmp')]:
         check_pane(f'{os.path.basename(source)} into SCREEN {mode}: the pane', source, 'small', *steps)
         keys((Keys.CONTROL, 's'))
         extension = {'5': 'sc5', '8': 'sc8', '12': 'scc'}[mode]
+        stem = os.path.splitext(os.path.basename(source))[0]
         check(f'{os.path.basename(source)} into SCREEN {mode}: saved as the converter saves it',
-              take_download('photo.' + extension) == converter(source, *steps, output='x.' + extension)[3])
+              take_download(stem + '.' + extension) == converter(source, *steps, output='x.' + extension)[3])
 
 # Dropping files on the page: a palette file with its picture, in either order, in upper case.
 folder = os.path.join(work, 'disk')
