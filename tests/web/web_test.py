@@ -261,6 +261,15 @@ check('a damaged file changes nothing', state() == before and js('return window.
       f'{state()} / {before}')
 close_message()
 
+# A raw VRAM dump (no header), read as the converter reads it, with its note.
+dump = os.path.join(work, 'dump.sc5')
+with open(dump, 'wb') as f:
+    f.write(bytes((i * 7 + (i >> 7)) & 255 for i in range(0x6A00)))
+open_files(dump)
+check('a raw dump: state() is --info --json', same_state(state(), converter_state(dump)))
+check_pane('a raw dump: the 1:1 pane', dump, 'small')
+check('a raw dump: the converter\'s note', 'read as raw VRAM' in page.driver.find_element(By.ID, 'status').text)
+
 # Import: a plain sRGB PNG and a BMP, through the dialog, against --import.
 width, height = 300, 200
 rgb = test_image(width, height)
