@@ -22,7 +22,8 @@ using Function = void (*)();
     reinterpret_cast<Function>(&vramoria_save_extension), reinterpret_cast<Function>(&vramoria_state_json),
     reinterpret_cast<Function>(&vramoria_message),        reinterpret_cast<Function>(&vramoria_import_rgba),
     reinterpret_cast<Function>(&vramoria_import_bmp),      reinterpret_cast<Function>(&vramoria_companion_name),
-    reinterpret_cast<Function>(&vramoria_version),        reinterpret_cast<Function>(&vramoria_png_pixel_aspect),
+    reinterpret_cast<Function>(&vramoria_version),        reinterpret_cast<Function>(&vramoria_icon),
+    reinterpret_cast<Function>(&vramoria_png_pixel_aspect),
 };
 
 }  // namespace

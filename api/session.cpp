@@ -17,6 +17,7 @@
 #include "render/output.h"
 #include "render/thumbnail.h"
 #include "render/view.h"
+#include "tools/icon_art.h"
 #include "vramoria_version.h"
 
 struct VramoriaSession {
@@ -219,6 +220,26 @@ const char* vramoria_state_json(VramoriaSession* session) {
 const char* vramoria_companion_name(VramoriaSession* session, const char* name) {
     session->text = CompanionPaletteName(name);
     return session->text.c_str();
+}
+
+const uint8_t* vramoria_icon(VramoriaSession* session, int32_t size) {
+    if (size < 16 || size > 256 || size % 16 != 0) return nullptr;
+    const int32_t scale = size / 16;
+    session->pixels.assign(static_cast<size_t>(size) * size * 4, 0);
+    for (int32_t y = 0; y < size; ++y) {
+        for (int32_t x = 0; x < size; ++x) {
+            const icon_art::Colour* colour = icon_art::CellColour(icon_art::kBuramo, x / scale, y / scale);
+            if (colour == nullptr) continue;
+            uint8_t* p = &session->pixels[(static_cast<size_t>(y) * size + x) * 4];
+            p[0] = colour->r;
+            p[1] = colour->g;
+            p[2] = colour->b;
+            p[3] = 255;
+        }
+    }
+    session->width = size;
+    session->height = size;
+    return session->pixels.data();
 }
 
 const char* vramoria_version(void) { return kVramoriaVersion; }

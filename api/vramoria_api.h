@@ -102,6 +102,9 @@ VRAMORIA_EXPORT(vramoria_state_json) const char* vramoria_state_json(VramoriaSes
    other names), compared without regard to case; kept in the session's text. */
 VRAMORIA_EXPORT(vramoria_companion_name)
 const char* vramoria_companion_name(VramoriaSession* session, const char* name);
+/* The program's icon, Buramo, size x size (a multiple of 16) as RGBA in the session's pixels
+   (transparent around it), as the viewer's About box shows it. */
+VRAMORIA_EXPORT(vramoria_icon) const uint8_t* vramoria_icon(VramoriaSession* session, int32_t size);
 /* The program's version ("1.12"). */
 VRAMORIA_EXPORT(vramoria_version) const char* vramoria_version(void);
 /* The last failure's or warning's words (see vramoria_load). */

@@ -329,6 +329,19 @@ TEST(Api, ImportKeepsThePixelAspectAPngDeclares) {
     EXPECT_EQ(s.Write(VRAMORIA_BSAVE), ConverterFile({dir + "/wide.png", "--import", "5", "--dither", "none", "-o", "x.bin"}));
 }
 
+TEST(Api, TheIconIsBuramo) {
+    Session s;
+    const uint8_t* icon = vramoria_icon(s.session, 32);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(vramoria_width(s.session), 32);
+    EXPECT_EQ(icon[3], 0) << "a transparent corner";
+    const uint8_t* screen = icon + (5 * 2 * 32 + 4 * 2) * 4;  // cell (4, 5): the blue screen
+    EXPECT_EQ(screen[0], 0x21);
+    EXPECT_EQ(screen[2], 0xFF);
+    EXPECT_EQ(screen[3], 255);
+    EXPECT_EQ(vramoria_icon(s.session, 20), nullptr);
+}
+
 TEST_F(ApiSamples, ThumbnailFitsThePane) {
     Session s;
     ASSERT_EQ(s.Load(Sample("testcard.sc7")), VRAMORIA_OK);

@@ -131,6 +131,9 @@ export class Session {
     return { width, height, data };
   }
 
+  // The program's icon, size x size RGBA.
+  icon(size) { return this.pixels(this.x.vramoria_icon(this.handle, size)); }
+
   render(view) { return this.pixels(this.x.vramoria_render(this.handle, view)); }
   thumbnail(size) { return this.pixels(this.x.vramoria_thumbnail(this.handle, size)); }
 

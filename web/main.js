@@ -409,8 +409,19 @@ function exposeHooks() {
   };
 }
 
+// Buramo, the viewer's icon: in the About box and as the page's icon.
+function drawIcon() {
+  const session = app.core.session();
+  const icon = session.icon(32);
+  session.free();
+  const canvas = $('aboutIcon32');
+  canvas.getContext('2d').putImageData(new ImageData(icon.data, icon.width, icon.height), 0, 0);
+  $('favicon').href = canvas.toDataURL('image/png');
+}
+
 async function start() {
   app.core = await Core.load();
+  drawIcon();
   wire();
   applyTexts();
   exposeHooks();
