@@ -408,8 +408,8 @@ check('the .wasm is under 400 KB', figures['wasm bytes'] < 400 * 1024)
 check('the page is under 600 KB', figures['page bytes'] < 600 * 1024)
 stop()
 shutil.rmtree(work, ignore_errors=True)
-print(f"web: page ready {figures['ready']:.0f} ms after navigation, a picture opened and painted in "
-      f"{figures['open']:.1f} ms (on screen {figures['first picture']:.0f} ms after navigation); "
+print(f"web: page ready {figures['ready']:.0f} ms after navigation (a fresh profile), a picture opened and painted "
+      f"in {figures['open']:.1f} ms (on screen {figures['first picture']:.0f} ms after navigation, loaded again); "
       f"mode or palette switch at most {figures['switch']:.1f} ms; "
       f"page {figures['page bytes']} bytes, of which vramoria.wasm {figures['wasm bytes']}")
 print(f'web: {passed} passed, {failed} failed')
