@@ -8,7 +8,6 @@ converter imports it. Prints "firefox: N passed, M failed".
 """
 import functools
 import http.server
-import io
 import json
 import os
 import shutil
@@ -22,7 +21,7 @@ import time
 from PIL import Image
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page import Quiet  # noqa: E402
+from page import Quiet, test_image  # noqa: E402
 
 page_dir, convert, samples = (os.path.abspath(a) for a in sys.argv[1:4])
 work = tempfile.mkdtemp(prefix='vramoria-firefox-')
@@ -150,12 +149,8 @@ try:
     same_pane('Ctrl+K: SCREEN 7 doubled', converter(sc7, '--view', 'large'))
 
     # A PNG through Firefox's own decoder, into SCREEN 5.
-    flat = bytearray()
-    for y in range(200):
-        for x in range(300):
-            flat += bytes((x * 255 // 299, y * 255 // 199, 200 if (x // 16 + y // 16) % 2 == 0 else 40))
     photo = os.path.join(work, 'photo.png')
-    Image.frombytes('RGB', (300, 200), bytes(flat)).save(photo)
+    Image.frombytes('RGB', (300, 200), test_image(300, 200)).save(photo)
     m.script('window.vramoria.open("photo.png", arguments[0]); return true', list(open(photo, 'rb').read()))
     for _ in range(100):
         if m.script('return document.getElementById("importDialog").dataset.ready') not in (None, '0'):

@@ -11,7 +11,6 @@ from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
-from selenium.webdriver.common.keys import Keys
 
 driver = None
 server = None
@@ -126,3 +125,12 @@ def menu_click(*labels, pick=True):
         elif pick:
             items[0].click()
     return True
+
+
+def test_image(width, height):
+    """A picture to import: gradients across and down, and blue squares of 16 pixels (RGB)."""
+    rgb = bytearray()
+    for y in range(height):
+        for x in range(width):
+            rgb += bytes((x * 255 // (width - 1), y * 255 // (height - 1), 200 if (x // 16 + y // 16) % 2 == 0 else 40))
+    return bytes(rgb)

@@ -26,7 +26,7 @@ from selenium.webdriver.common.keys import Keys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from page import (start, stop, js, wait, load_page, open_files, keys, pane, state, close_message,  # noqa: E402
-                  menu_click)
+                  menu_click, test_image)
 import page  # noqa: E402
 
 page_dir, convert, samples = (os.path.abspath(a) for a in sys.argv[1:4])
@@ -93,13 +93,6 @@ def png_rgb(width, height, rgb, per_metre=None):
     return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', width, height, 8, 2, 0, 0, 0)) + phys +
             chunk(b'IDAT', zlib.compress(raw)) + chunk(b'IEND', b''))
 
-
-def test_image(width, height):
-    rgb = bytearray()
-    for y in range(height):
-        for x in range(width):
-            rgb += bytes((x * 255 // (width - 1), y * 255 // (height - 1), 200 if (x // 16 + y // 16) % 2 == 0 else 40))
-    return bytes(rgb)
 
 
 # ---- what the page shows and saves, against the converter
