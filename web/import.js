@@ -16,3 +16,20 @@ export async function decodeWithBrowser(bytes, type) {
   const image = context.getImageData(0, 0, canvas.width, canvas.height);
   return { width: image.width, height: image.height, data: new Uint8Array(image.data.buffer) };
 }
+
+// The picture as the browser shows it, fitted into the canvas (for the side-by-side view only:
+// the import itself works on the file's own pixels).
+export async function drawSource(canvas, bytes, type) {
+  const context = canvas.getContext('2d');
+  context.clearRect(0, 0, canvas.width, canvas.height);
+  try {
+    const bitmap = await createImageBitmap(new Blob([bytes], { type }));
+    const scale = Math.min(canvas.width / bitmap.width, canvas.height / bitmap.height);
+    const width = Math.round(bitmap.width * scale);
+    const height = Math.round(bitmap.height * scale);
+    context.drawImage(bitmap, (canvas.width - width) / 2, (canvas.height - height) / 2, width, height);
+    bitmap.close();
+  } catch (error) {
+    // A picture the browser cannot show (a BMP kind it lacks) is still imported by the core.
+  }
+}

@@ -4,7 +4,7 @@ import { Core, Result, Format, View } from './core.js';
 import { languages, browserLanguage } from './texts.js';
 import { showMenu, keyCommand } from './menu.js';
 import { fromFileList, fromDrop, kindOf, stem, baseName } from './files.js';
-import { decodeWithBrowser } from './import.js';
+import { decodeWithBrowser, drawSource } from './import.js';
 
 const $ = (id) => document.getElementById(id);
 const started = performance.now();
@@ -46,6 +46,8 @@ function applyTexts() {
   t.dithers.forEach((text, i) => { $('importDither').options[i].textContent = text; });
   t.fits.forEach((text, i) => { $('importFit').options[i].textContent = text; });
   $('importOk').textContent = t.importSave;
+  $('importSourceCaption').textContent = t.importBefore;
+  $('importPreviewCaption').textContent = t.importAfter;
   $('importCancel').textContent = t.cancel;
 }
 
@@ -206,6 +208,8 @@ async function importDialog(file) {
     }
   }
   $('importDialog').showModal();
+  const types = { png: 'image/png', jpeg: 'image/jpeg', bmp: 'image/bmp' };
+  drawSource($('importSource'), file.bytes, types[file.kind]);
   await importPreview();
   await new Promise((resolve) => { importState.resolve = resolve; });
 }
