@@ -1,5 +1,6 @@
 """The web page served on 127.0.0.1 and driven in headless Chromium (selenium): what the page's
 tests and its screenshot share."""
+import atexit
 import functools
 import http.server
 import os
@@ -45,14 +46,21 @@ def start(page_dir, work, downloads=None, language='en-US', size='1200,900'):
     driver = webdriver.Chrome(service=Service(shutil.which('chromedriver') or '/usr/bin/chromedriver'),
                               options=options)
     driver.set_script_timeout(60)
+    # A test that stops on an exception still ends its browser and server.
+    atexit.register(stop)
     if downloads:
         driver.execute_cdp_cmd('Browser.setDownloadBehavior', {'behavior': 'allow', 'downloadPath': downloads})
     return driver
 
 
 def stop():
-    driver.quit()
-    server.shutdown()
+    global driver, server
+    if driver is not None:
+        driver.quit()
+        driver = None
+    if server is not None:
+        server.shutdown()
+        server = None
 
 
 def js(script, *args):
