@@ -377,6 +377,10 @@ if pictures and os.path.isdir(pictures):
 else:
     print('web: the shared pictures are absent; their checks are skipped')
 
+# Exit (Ctrl+Q, where the browser leaves it to the page): the pictures are closed.
+keys((Keys.CONTROL, 'q'))
+check('Ctrl+Q closes every picture', js('return window.vramoria.count()') == 0 and state() is None)
+
 # Figures: opening to the first picture on screen, switching mode or palette, sizes.
 load_page()
 data = list(open(sc7, 'rb').read())
