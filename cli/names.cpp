@@ -14,27 +14,6 @@ const char* const kPlaceholders[] = {"{stem}", "{name}", "{dir}", "{ext}"};
 
 }  // namespace
 
-std::string PrintableName(const std::string& name) {
-    std::string out;
-    for (const char c : name) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (u >= 0x20 && u != 0x7F) {
-            out.push_back(c);
-            continue;
-        }
-        // As ls -b shows them: C escapes where there is one, octal otherwise.
-        const char* letter = u >= 7 && u <= 13 ? &"abtnvfr"[u - 7] : nullptr;
-        char escaped[8];
-        if (letter != nullptr) {
-            std::snprintf(escaped, sizeof escaped, "\\%c", *letter);
-        } else {
-            std::snprintf(escaped, sizeof escaped, "\\%03o", u);
-        }
-        out += escaped;
-    }
-    return out;
-}
-
 std::string MessageLine(const std::string& file, const std::string& message) {
     return std::string(kProgram) + ": " + PrintableName(file) + ": " + message + "\n";
 }

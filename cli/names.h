@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "info/info.h"
+
 // The name every message of the tool begins with.
 inline constexpr char kProgram[] = "vramoria-convert";
 
@@ -19,10 +21,6 @@ inline constexpr char kStandardOutputName[] = "-";
 // /proc/self/fd/2), 0 for anything else (a file). Those names lead through symlinks to the
 // file a stream is redirected to: written as files, the rename would replace that file.
 int32_t OutputStreamOf(const std::string& word);
-
-// Shows a name in a message or in --info text: control characters escaped as ls -b does
-// ("\n", "\033"), so that a name cannot break a line or drive the terminal.
-std::string PrintableName(const std::string& name);
 
 // A whole line for standard error: "vramoria-convert: FILE: message".
 std::string MessageLine(const std::string& file, const std::string& message);

@@ -457,17 +457,6 @@ bool IsOutputStep(const Step& step) {
            step.kind == kStepWriteBsave || step.kind == kStepWriteThumbnail;
 }
 
-std::string SlotName(int32_t slot) {
-    switch (slot) {
-        case kPaletteStandard:
-            return "standard";
-        case kPaletteInternal:
-            return "internal";
-        default:
-            return std::to_string(slot - kPaletteFileFirst);
-    }
-}
-
 bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* error) {
     Parse parse{line, error};
     for (int i = 1; i < argc; ++i) {

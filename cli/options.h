@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "import/import.h"
+#include "info/info.h"
 
 enum StepKind : int32_t {
     kStepMode,         // --mode M: reinterpret the bytes in another mode
@@ -60,9 +61,6 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
 
 // Prints the option summary with examples.
 void PrintUsage();
-
-// A palette slot in the words --palette takes ("standard", "internal", "0" to "7").
-std::string SlotName(int32_t slot);
 
 // The options the parser knows, as written on the command line, and whether each takes the
 // next word as its value (for the tests, which hold them against the usage text and the manual).

@@ -9,6 +9,7 @@
 
 #include "cli/names.h"
 #include "image/bsave.h"
+#include "image/msx_file.h"
 #include "import/import.h"
 #include "palette/palette.h"
 #include "platform/image_read.h"
@@ -18,9 +19,6 @@ namespace {
 // PNG and BMP pictures are read whole, up to this size: larger files cannot hold a picture of
 // at most 16384 x 16384 pixels that is worth reading.
 constexpr size_t kImageFileMaxBytes = size_t{256} << 20;
-// Raw VRAM dumps are read up to 1 MiB: 128 KiB is an MSX2's VRAM, larger dumps hold maps of
-// several screens.
-constexpr size_t kRawFileMaxBytes = size_t{1} << 20;
 
 // The memory that decoded images may take at once, shared by every job of the run (planning and
 // converting): an 8192 x 8192 PNG is 192 MiB as RGB, and eight jobs at once would be 1.5 GiB
@@ -65,19 +63,6 @@ private:
     uint64_t bytes_;
 };
 
-// Why a picture did not load, in the tool's own words.
-const char* LoadResultMessage(LoadResult result) {
-    switch (result) {
-        case kLoadOk:
-            return "loaded";
-        case kLoadCannotOpen:
-            return "cannot open the file (missing, unreadable, a folder, or a name longer than 259 characters)";
-        case kLoadNotBsave:
-            return "not a BSAVE file";
-    }
-    return "cannot load";
-}
-
 // The picture's failure to be read, in the tool's own words.
 std::string ReadFailure(ReadResult read, const std::string& reason) {
     if (read == kReadChanged) return "the file changed since the run began; it was not converted";
@@ -94,7 +79,7 @@ bool NeedsTheRest(ReadResult result, const std::vector<uint8_t>& bytes) {
 
 // How much of a file whose first bytes are these is read at most.
 size_t ReadLimit(const std::vector<uint8_t>& bytes) {
-    return IsImage(bytes) ? kImageFileMaxBytes : kRawFileMaxBytes;
+    return IsImage(bytes) ? kImageFileMaxBytes : kRawDumpMaxBytes;
 }
 
 // Reads what is left of a stream into bytes, up to ReadLimit in all.
@@ -173,59 +158,23 @@ ReadResult ReadShellPipe(const std::string& name, std::vector<uint8_t>* bytes, b
     return result;
 }
 
-// The mode a raw dump is read in: the first --mode that names one, else the name's, else the
-// size rule's (--mode auto chooses later, among the modes of the dump's size).
-ScreenMode RawMode(const CommandLine& line, const ModeByName& byName) {
-    for (const Step& step : line.steps) {
-        if (step.kind == kStepMode && step.value >= 0) return static_cast<ScreenMode>(step.value);
-    }
-    return byName.screenMode;
-}
-
-bool LoadRawDump(const CommandLine& line, const ModeByName& byName,
-                 const std::vector<uint8_t>& bytes, Picture* picture, std::string* failure) {
-    const ScreenMode mode = RawMode(line, byName);
-    if (LoadRawVramBytes(bytes.data(), bytes.size(), mode, line.page, picture)) {
-        picture->modeByName = byName.byName;
-        return true;
-    }
-    *failure = "the raw VRAM dump has no page " + std::to_string(line.page) + " in " +
-               ScreenModeOf(mode).name + " (it holds " +
-               std::to_string(RawPageCount(bytes.size(), mode)) + ")";
-    return false;
-}
-
-// True when an extension that names a mode is a palette file's (.pl5, .pl7: the digit rule
-// would read them as SCREEN 5 and 7), which is never a VRAM dump.
-bool PaletteExtension(const std::string& name) {
-    const char* extension = name.c_str() + ExtensionOffset(name.c_str());
-    return (extension[0] == 'p' || extension[0] == 'P') && (extension[1] == 'l' || extension[1] == 'L');
-}
-
-// A BSAVE picture, or a raw VRAM dump: with --raw, or when the file is no BSAVE file, does not
-// start like one, and its extension names a mode (a palette file's excepted).
+// A BSAVE picture, a COPY block or a raw VRAM dump, its companion palette file read from the
+// disk (not for a raw dump).
 bool LoadMsxPicture(const CommandLine& line, const std::string& name,
                     const std::vector<uint8_t>& bytes, Picture* picture, std::string* failure) {
-    const ModeByName byName =
-        DetectScreenMode(name.c_str() + ExtensionOffset(name.c_str()), static_cast<int32_t>(
-                             std::min(bytes.size(), static_cast<size_t>(kVramSpace))), kAllModes);
-    if (line.raw) return LoadRawDump(line, byName, bytes, picture, failure);
-    // A COPY block is known by its exact size for the mode its name gives.
-    if (byName.byName && LoadCopyBlockBytes(bytes.data(), bytes.size(), byName.screenMode, picture)) {
-        return true;
+    MsxReading reading;
+    reading.rawDump = line.raw;
+    reading.page = line.page;
+    for (const Step& step : line.steps) {
+        if (step.kind == kStepMode && step.value >= 0) {
+            reading.rawMode = step.value;
+            break;
+        }
     }
-    LoadProblem problem;
-    const LoadResult loaded =
-        LoadScreenFileBytes(name.c_str(), bytes.data(), bytes.size(), picture, &problem, kAllModes);
-    if (loaded == kLoadOk) return true;
-    const bool bsave = StartsLikeBsave(bytes.data(), bytes.size());
-    if (loaded == kLoadNotBsave && !bsave && byName.byName && !PaletteExtension(name)) {
-        return LoadRawDump(line, byName, bytes, picture, failure);
-    }
-    *failure = LoadResultMessage(loaded);
-    if (problem.reason[0] != '\0') *failure += std::string(" (") + problem.reason + ")";
-    if (loaded == kLoadNotBsave && !bsave) *failure += " (use --raw to read it as raw VRAM)";
-    return false;
+    std::vector<uint8_t> companion;
+    const bool found = !line.raw && name != kStandardInputName &&
+                       ReadCompanionPalette(name.c_str(), &companion);
+    return LoadMsxFileBytes(name, bytes, reading, found ? &companion : nullptr, picture, failure);
 }
 
 }  // namespace
@@ -299,29 +248,6 @@ bool LoadPictureBytes(const CommandLine& line, const std::string& name,
         return false;
     }
     return true;
-}
-
-std::string LoadWarning(const Picture& picture) {
-    if (picture.blockLines > 0) {
-        return "read as a block saved by BASIC's COPY: " +
-               std::to_string(picture.blockWidth512 * ScreenModeOf(picture.screenMode).width / 512) +
-               " x " + std::to_string(picture.blockLines) + " pixels";
-    }
-    if (picture.rawPages > 0) {
-        std::string note = "read as raw VRAM (no BSAVE header): " +
-                           std::to_string(picture.dataSize) + " bytes";
-        if (picture.rawPages > 1) {
-            note += ", page " + std::to_string(picture.rawPage) + " of pages 0 to " +
-                    std::to_string(picture.rawPages - 1);
-        }
-        return note;
-    }
-    if (picture.missingBytes > 0) {
-        return "the file is " + std::to_string(picture.missingBytes) +
-               " bytes shorter than its header says; they are shown as zero";
-    }
-    if (picture.dataSize == 0) return "the picture holds no bytes; it is shown empty";
-    return "";
 }
 
 bool LoadPaletteFile(const std::string& file, Picture* picture, std::string* failure) {

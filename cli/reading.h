@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "image/msx_file.h"
 #include "image/picture.h"
 #include "platform/platform.h"
 
@@ -32,10 +33,6 @@ bool LoadPictureBytes(const CommandLine& line, const std::string& name,
 
 // True when the bytes are a PNG or BMP picture rather than a BSAVE one.
 bool IsImage(const std::vector<uint8_t>& bytes);
-
-// What a loaded picture lacks, for a warning: bytes its header promised, or any at all ("" for
-// a whole picture).
-std::string LoadWarning(const Picture& picture);
 
 // --palette-file FILE: reads the palettes into the picture and selects the first. False with
 // the tool's message in *failure.

@@ -4,18 +4,15 @@
 
 #include <algorithm>
 
-#include "cli/info.h"
+#include "info/info.h"
 #include "cli/names.h"
 #include "cli/reading.h"
-#include "codec/bmp_write.h"
-#include "codec/png_write.h"
 #include "convert/convert.h"
 #include "image/bsave.h"
 #include "palette/palette.h"
 #include "render/display.h"
 #include "render/guess.h"
-#include "render/indexed_view.h"
-#include "render/thumbnail.h"
+#include "render/output.h"
 #include "render/view.h"
 
 namespace {
@@ -128,77 +125,24 @@ bool RunConvert(Run& run, const Step& step) {
     return true;
 }
 
-// A view as RGB pixels, cropped to a COPY block's rectangle where the picture is one (a whole
-// screen otherwise).
-struct RgbView {
-    std::vector<uint8_t> rgb;
-    int32_t width;
-    int32_t height;
-};
-
-RgbView ShownView(const Run& run, ViewSize view) {
-    const int32_t width = ViewWidth(run.bitmap, view);
-    const int32_t height = ViewHeight(run.bitmap, view);
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-    RenderView(run.bitmap, view, rgb.data());
-    const Picture& picture = run.picture;
-    if (picture.blockLines == 0) return {std::move(rgb), width, height};
-    const int32_t lines = ScreenModeOf(picture.screenMode).lines;
-    RgbView block{{}, (picture.blockWidth512 * width + 511) / 512, (picture.blockLines * height + lines - 1) / lines};
-    block.rgb.resize(static_cast<size_t>(block.width) * block.height * 3);
-    for (int32_t y = 0; y < block.height; ++y) {
-        std::copy_n(rgb.data() + static_cast<size_t>(y) * width * 3, static_cast<size_t>(block.width) * 3,
-                    block.rgb.data() + static_cast<size_t>(y) * block.width * 3);
-    }
-    return block;
-}
-
-// A COPY block's outputs: its rectangle only, as a 24-bit BMP or an RGB PNG.
-bool EncodeBlock(Run& run, const Step& step, const std::string& file, std::vector<uint8_t>* bytes) {
-    const RgbView shown = ShownView(run, step.kind == kStepWriteBmp ? kViewFull : run.view);
-    if (step.kind == kStepWriteBmp) {
-        EncodeBmpRgb(shown.rgb.data(), shown.width, shown.height, bytes);
-        return true;
-    }
-    if (!EncodePngRgb(shown.rgb.data(), shown.width, shown.height, bytes)) {
-        return Failed(run, file, "the PNG encoder failed");
-    }
-    return true;
-}
-
 // The bytes an output step writes: the display bitmap's BMP file image, the pane's picture as
 // PNG, or the BSAVE file of the current mode (for a COPY block, its rectangle in the images and
 // the whole screen in BSAVE).
 bool EncodeOutput(Run& run, const Step& step, const std::string& file, std::vector<uint8_t>* bytes) {
-    const bool block = run.picture.blockLines > 0;
     switch (step.kind) {
         case kStepWriteBmp:
-            if (block) return EncodeBlock(run, step, file, bytes);
-            bytes->assign(run.bitmap.FileImage(), run.bitmap.FileImage() + run.bitmap.FileSize());
+            EncodeBmpFile(run.picture, run.bitmap, bytes);
             return true;
-        case kStepWritePng: {
-            if (block) return EncodeBlock(run, step, file, bytes);
-            // Palette pixels where the picture has at most 256 colours. The 1:1 pane reads the
-            // rows through its own header; the full picture and the doubled pane through the
-            // file image's.
-            const uint8_t* info = run.view == kViewSmall ? run.bitmap.ViewInfo() : run.bitmap.FileInfo();
-            PngImage image;
-            if (!BuildIndexedView(info, run.bitmap.Rows(), run.view, &image) || !EncodePng(image, bytes)) {
+        case kStepWritePng:
+            if (!EncodePngFile(run.picture, run.bitmap, run.view, bytes)) {
                 return Failed(run, file, "the PNG encoder failed");
             }
             return true;
-        }
-        case kStepWriteThumbnail: {
-            // The 1:1 pane's picture (256 x 212, 256 x 192 in the pattern modes, a COPY block's
-            // rectangle), fitted to the size on its longer side.
-            const RgbView shown = ShownView(run, kViewSmall);
-            const Thumbnail thumbnail = MakeThumbnail(shown.rgb.data(), shown.width, shown.height, step.value);
-            if (thumbnail.width == 0 ||
-                !EncodePngRgb(thumbnail.rgb.data(), thumbnail.width, thumbnail.height, bytes)) {
+        case kStepWriteThumbnail:
+            if (!EncodeThumbnailFile(run.picture, run.bitmap, step.value, bytes)) {
                 return Failed(run, file, "the thumbnail could not be made");
             }
             return true;
-        }
         case kStepWriteBsave:
             bytes->resize(static_cast<size_t>(BsaveFileSize(run.picture.screenMode)));
             BuildBsaveImage(run.picture, bytes->data());

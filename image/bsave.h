@@ -21,6 +21,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "image/picture.h"
 #include "platform/platform.h"
@@ -92,15 +94,31 @@ bool IsCopyBlock(const uint8_t* bytes, size_t size, ScreenMode mode);
 // bytes that are no such block.
 bool LoadCopyBlockBytes(const uint8_t* bytes, size_t size, ScreenMode mode, Picture* picture);
 
+// The name of a picture's companion palette file: a .sr5 or .sr7 picture's name with the
+// palette extension (pl5, pl7) in place of its own; "" for every other name.
+std::string CompanionPaletteName(const char* name);
+
+// Memory in: a picture file's bytes (at most kBsaveMaxFileBytes of them) as if they were the
+// file `name`: its extension picks the mode, and companion (null: there is none) holds the
+// first bytes of its companion palette file, which a .sr5/.sr7 picture takes as the viewer
+// takes that file (one too short to hold a palette is ignored). The viewer reads in its six
+// bitmap modes; vramoria-convert in the pattern modes too (by extension, or a BSAVE range of
+// exactly their tables: PatternModeOfRange). On failure *picture is unchanged.
+LoadResult LoadScreenBytes(const char* name, const uint8_t* bytes, size_t size,
+                           const std::vector<uint8_t>* companion, Picture* picture,
+                           LoadProblem* problem = nullptr, ModeFamily family = kBitmapModes);
+
+// Reads the companion palette file of the picture `name` from the disk (the same name in
+// another case too, where names distinguish case): its first kPaletteFileReadBytes into *bytes.
+// False when the name has none or it cannot be opened.
+bool ReadCompanionPalette(const char* name, std::vector<uint8_t>* bytes);
+
 // Loads a picture file as the viewer opens one: reads it, detects the mode from the name,
 // selects the internal palette and reads a companion palette file. On failure *picture is
 // unchanged.
 LoadResult LoadScreenFileNamed(const char* name, Picture* picture, LoadProblem* problem = nullptr);
 
-// The same for a file's bytes already read (at most kBsaveMaxFileBytes of them), as if they were
-// the file `name`: its extension picks the mode, its companion palette file is read. The viewer
-// reads in its six bitmap modes; vramoria-convert in the pattern modes too (by extension, or a
-// BSAVE range of exactly their tables: PatternModeOfRange).
+// LoadScreenBytes for a file's bytes already read, its companion palette file read from the disk.
 LoadResult LoadScreenFileBytes(const char* name, const uint8_t* bytes, size_t size, Picture* picture,
                                LoadProblem* problem = nullptr, ModeFamily family = kBitmapModes);
 

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "image/bsave.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -184,11 +183,4 @@ bool LoadPaletteBytes(Picture* picture, const uint8_t* bytes, size_t size) {
     picture->filePaletteCount = ParsePaletteFile(bytes, size, picture->filePalettes);
     picture->paletteIndex = kPaletteFileFirst;
     return true;
-}
-
-PaletteFileResult OpenPaletteFile(Picture* picture, const char* path) {
-    uint8_t buffer[kPaletteFileReadBytes];
-    size_t got = 0;
-    if (ReadFilePrefix(path, buffer, sizeof buffer, &got) != kReadOk) return kPaletteFileCannotOpen;
-    return LoadPaletteBytes(picture, buffer, got) ? kPaletteFileLoaded : kPaletteFileTooShort;
 }

@@ -1,6 +1,8 @@
 // The pane's picture as RGB pixels (see view.h).
 #include "render/view.h"
 
+#include <algorithm>
+
 #include "codec/endian.h"
 #include "image/picture.h"
 #include "render/display.h"
@@ -81,4 +83,20 @@ void RenderView(const DisplayBitmap& bitmap, ViewSize view, uint8_t* rgb) {
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x, rgb += 3) ReadPixel(dib, x / xScale, y / yScale, rgb);
     }
+}
+
+ShownPixels ShownView(const Picture& picture, const DisplayBitmap& bitmap, ViewSize view) {
+    const int32_t width = ViewWidth(bitmap, view);
+    const int32_t height = ViewHeight(bitmap, view);
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    RenderView(bitmap, view, rgb.data());
+    if (picture.blockLines == 0) return {std::move(rgb), width, height};
+    const int32_t lines = ScreenModeOf(picture.screenMode).lines;
+    ShownPixels block{{}, (picture.blockWidth512 * width + 511) / 512, (picture.blockLines * height + lines - 1) / lines};
+    block.rgb.resize(static_cast<size_t>(block.width) * block.height * 3);
+    for (int32_t y = 0; y < block.height; ++y) {
+        std::copy_n(rgb.data() + static_cast<size_t>(y) * width * 3, static_cast<size_t>(block.width) * 3,
+                    block.rgb.data() + static_cast<size_t>(y) * block.width * 3);
+    }
+    return block;
 }

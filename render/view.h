@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "render/display.h"
 
@@ -29,3 +30,13 @@ int32_t ViewHeight(const DisplayBitmap& bitmap, ViewSize view);
 // Writes ViewWidth x ViewHeight pixels of the display bitmap, top line first, three bytes each
 // in the order red, green, blue.
 void RenderView(const DisplayBitmap& bitmap, ViewSize view, uint8_t* rgb);
+
+// A view's pixels as RenderView writes them, cropped to a COPY block's rectangle where the
+// picture is one (the whole view otherwise): what vramoria-convert's PNG output and the page's
+// pane show of it.
+struct ShownPixels {
+    std::vector<uint8_t> rgb;
+    int32_t width;
+    int32_t height;
+};
+ShownPixels ShownView(const Picture& picture, const DisplayBitmap& bitmap, ViewSize view);

@@ -33,8 +33,9 @@ check "import/ includes nothing of platform/ or the programs" "$(includes import
 check "platform/ includes nothing of the programs" "$(includes platform 'shell\|cli\|resources')"
 check "palette/ includes nothing above it" "$(includes palette 'image\|render\|convert\|import\|platform')"
 check "the core includes no resources/, shell/ or cli/" \
-  "$(includes image palette render convert import codec 'resources\|shell\|cli')"
+  "$(includes image palette render convert import info codec 'resources\|shell\|cli')"
 check "image/ includes nothing of render/, convert/ or import/" "$(includes image 'render\|convert\|import')"
+check "info/ includes nothing of platform/ or import/" "$(includes info 'platform\|import')"
 check "convert/ includes nothing of import/" "$(includes convert 'import')"
 
 echo "core layers: $passed passed, $failed failed"

@@ -22,7 +22,7 @@ if [ "$status" -ne 1 ] || [ "$report" != "$work/sample.cpp:1: Long: 81 lines (li
   failed=1
 fi
 
-folders=(image palette render convert import codec platform cli shell)
+folders=(image palette render convert import info api codec platform cli shell)
 files=()
 for folder in "${folders[@]}"; do files+=("$root/$folder"/*.cpp); done
 if ! python3 "$checker" 80 "${files[@]}"; then

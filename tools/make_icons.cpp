@@ -1,6 +1,6 @@
-// Writes the viewer's two icon files, drawn here as pixel art so that the artwork is
-// reproducible from source: icon 101 is "Buramo", a small MSX-era monitor with a face (the
-// program's character), icon 102 a picture file with Buramo's screen on it.
+// Writes the viewer's two icon files from the pixel art of tools/icon_art.h: icon 101 is
+// "Buramo", a small MSX-era monitor with a face (the program's character), icon 102 a picture
+// file with Buramo's screen on it.
 //
 // Each .ico holds the 16x16 drawing and the same drawing doubled to 32x32, 32 bits per pixel
 // with an AND mask (a transparent pixel has alpha 0 and mask bit 1).
@@ -16,63 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "tools/icon_art.h"
+
 namespace {
 
-// Colours use the MSX2 power-on palette's levels (0x21 steps) so the icon looks like the
-// pictures it shows.
-struct Colour {
-    char key;
-    uint8_t r, g, b;
-};
-const Colour kColours[] = {
-    {'#', 0x21, 0x21, 0x21},  // outline
-    {'W', 0xDE, 0xDE, 0xDE},  // cabinet
-    {'S', 0xB5, 0xB5, 0xB5},  // cabinet shade
-    {'B', 0x21, 0x21, 0xFF},  // screen (palette colour 4)
-    {'y', 0xFF, 0xFF, 0x6B},  // eyes
-    {'r', 0xFF, 0x6B, 0x6B},  // mouth
-    {'g', 0x21, 0xDE, 0x21},  // power lamp
-    {'G', 0x94, 0x94, 0x94},  // stand
-    {'P', 0xFF, 0xFF, 0xFF},  // paper
-};
-
-const char* const kBuramo[16] = {
-    "................",
-    "..############..",
-    ".#WWWWWWWWWWWW#.",
-    ".#WBBBBBBBBBBS#.",
-    ".#WBBBBBBBBBBS#.",
-    ".#WBByBBBByBBS#.",
-    ".#WBByBBBByBBS#.",
-    ".#WBBBBBBBBBBS#.",
-    ".#WBrBBBBBBrBS#.",
-    ".#WBBrrrrrrBBS#.",
-    ".#WBBBBBBBBBBS#.",
-    ".#WSSSSSSSSgSS#.",
-    "..############..",
-    ".....#GGGG#.....",
-    "...##########...",
-    "................",
-};
-
-const char* const kDocument[16] = {
-    "..#########.....",
-    "..#PPPPPPP##....",
-    "..#PPPPPPP#P#...",
-    "..#PPPPPPP####..",
-    "..#PPPPPPPPPP#..",
-    "..#P########P#..",
-    "..#P#BBBBBB#P#..",
-    "..#P#ByBByB#P#..",
-    "..#P#BBBBBB#P#..",
-    "..#P#BrrrrB#P#..",
-    "..#P#BBBBBB#P#..",
-    "..#P########P#..",
-    "..#PPPPPPPPPP#..",
-    "..#PPPPPPPPPP#..",
-    "..############..",
-    "................",
-};
+using icon_art::CellColour;
+using icon_art::Colour;
+using icon_art::kBuramo;
+using icon_art::kDocument;
 
 void Put16(std::vector<uint8_t>* out, uint32_t v) {
     out->push_back(static_cast<uint8_t>(v));
@@ -98,11 +49,7 @@ std::vector<uint8_t> IconImage(const char* const drawing[16], int size) {
     for (int y = size - 1; y >= 0; --y) {  // bottom-up
         std::vector<uint8_t> maskRow(maskRowBytes, 0);
         for (int x = 0; x < size; ++x) {
-            char key = drawing[y / scale][x / scale];
-            const Colour* colour = nullptr;
-            for (const Colour& c : kColours) {
-                if (c.key == key) colour = &c;
-            }
+            const Colour* colour = CellColour(drawing, x / scale, y / scale);
             if (colour == nullptr) {
                 for (int i = 0; i < 4; ++i) image.push_back(0);
                 maskRow[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));

@@ -1,14 +1,12 @@
 // vramoria-convert --info: the picture's header, sizes, mode, palette slots and conversions, as
 // aligned text or as JSON.
-#include "cli/info.h"
+#include "info/info.h"
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
 
-#include "cli/names.h"
-#include "cli/options.h"
 #include "convert/convert.h"
 #include "image/bsave.h"
 #include "palette/palette.h"
@@ -177,5 +175,37 @@ void FormatInfo(const std::string& name, const Picture& picture, bool json, std:
         AppendJson(name, picture, facts, text);
     } else {
         AppendText(name, picture, facts, text);
+    }
+}
+
+std::string PrintableName(const std::string& name) {
+    std::string out;
+    for (const char c : name) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7F) {
+            out.push_back(c);
+            continue;
+        }
+        // As ls -b shows them: C escapes where there is one, octal otherwise.
+        const char* letter = u >= 7 && u <= 13 ? &"abtnvfr"[u - 7] : nullptr;
+        char escaped[8];
+        if (letter != nullptr) {
+            std::snprintf(escaped, sizeof escaped, "\\%c", *letter);
+        } else {
+            std::snprintf(escaped, sizeof escaped, "\\%03o", u);
+        }
+        out += escaped;
+    }
+    return out;
+}
+
+std::string SlotName(int32_t slot) {
+    switch (slot) {
+        case kPaletteStandard:
+            return "standard";
+        case kPaletteInternal:
+            return "internal";
+        default:
+            return std::to_string(slot - kPaletteFileFirst);
     }
 }
