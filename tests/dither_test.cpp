@@ -10,22 +10,14 @@
 #include "image/bsave.h"
 #include "image/picture.h"
 #include "import/import.h"
-#include "render/display.h"
-#include "render/view.h"
 #include "tests/test_support.h"
 
 namespace {
 
-double Decode(double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); }
+double Decode(double c) { return SrgbToLinearReference(c); }
 double Encode(double v) { return v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(v, 1 / 2.4) - 0.055; }
 
-Bytes RenderFull(const Picture& picture, int32_t* width) {
-    const DisplayBitmap bitmap = BuildDisplayBitmap(picture);
-    *width = ViewWidth(bitmap, kViewFull);
-    Bytes rgb(static_cast<size_t>(*width) * ViewHeight(bitmap, kViewFull) * 3);
-    RenderView(bitmap, kViewFull, rgb.data());
-    return rgb;
-}
+Bytes RenderFull(const Picture& picture, int32_t* width) { return RenderFullView(picture, width); }
 
 // A horizontal ramp in one channel: column x of a 256-wide mode has value x (a 512-wide mode
 // repeats each value twice), the other channels at base.

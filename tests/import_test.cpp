@@ -26,11 +26,8 @@ struct Rendered {
 
 // The viewer's full view of a picture.
 Rendered RenderFull(const Picture& picture) {
-    const DisplayBitmap bitmap = BuildDisplayBitmap(picture);
     Rendered r;
-    r.width = ViewWidth(bitmap, kViewFull);
-    r.rgb.resize(static_cast<size_t>(r.width) * ViewHeight(bitmap, kViewFull) * 3);
-    RenderView(bitmap, kViewFull, r.rgb.data());
+    r.rgb = RenderFullView(picture, &r.width);
     return r;
 }
 
@@ -465,10 +462,7 @@ struct FlatCase {
     int count;
 };
 
-double LinearOf(int v) {
-    const double c = v / 255.0;
-    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-}
+double LinearOf(int v) { return SrgbToLinearReference(v / 255.0); }
 
 TEST(Import, Screen8DiffusionOfFlatColours) {
     static const uint8_t kBlue[4] = {0x00, 0x52, 0xAD, 0xFF};

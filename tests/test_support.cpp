@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +11,8 @@
 #include <iterator>
 
 #include "image/bsave.h"
+#include "render/display.h"
+#include "render/view.h"
 
 namespace fs = std::filesystem;
 
@@ -73,3 +76,13 @@ bool LoadAsConverter(const std::string& path, Picture* picture) {
     return LoadScreenFileBytes(path.c_str(), file.data(), file.size(), picture, nullptr, kAllModes) ==
            kLoadOk;
 }
+
+Bytes RenderFullView(const Picture& picture, int32_t* width) {
+    const DisplayBitmap bitmap = BuildDisplayBitmap(picture);
+    *width = ViewWidth(bitmap, kViewFull);
+    Bytes rgb(static_cast<size_t>(*width) * ViewHeight(bitmap, kViewFull) * 3);
+    RenderView(bitmap, kViewFull, rgb.data());
+    return rgb;
+}
+
+double SrgbToLinearReference(double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); }

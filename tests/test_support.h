@@ -27,3 +27,10 @@ struct Picture;
 // Loads a picture file as vramoria-convert does (every mode, the pattern modes too): true on
 // success.
 bool LoadAsConverter(const std::string& path, Picture* picture);
+
+// The viewer's full view of a picture as 8-bit RGB; *width receives its width.
+Bytes RenderFullView(const Picture& picture, int32_t* width);
+
+// The sRGB curve (IEC 61966-2-1) from 0..1 to linear light, written out here on its own so
+// that tests do not check the importer's curve against itself.
+double SrgbToLinearReference(double c);
