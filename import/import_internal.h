@@ -61,13 +61,15 @@ enum SeedRule : int {
 std::vector<Choice> ChoosePalette(const uint8_t* rgb, int32_t pixels, int32_t count,
                                   int start = kSeedWeightTimesDistance);
 
-// How error diffusion treats a mode's colours: the share of each pixel's error it passes on, and
+// How error diffusion treats a mode's colours: the share of each pixel's error it passes on;
 // where the colours are a grid (SCREEN 8), each channel's levels: a pixel's wanted colour then
-// stays between the two levels around its own value in each channel.
+// stays between the two levels around its own value in each channel; and whether a dot that
+// would stand out as a speck on a dark area is left out.
 struct Diffusion {
     float share;
     const uint8_t* levels[3];  // nullptr: no grid
     int levelCount[3];
+    bool dropSpecks;
 };
 Diffusion PaletteDiffusion();  // SCREEN 5, 6 and 7
 Diffusion Screen8Diffusion();

@@ -70,7 +70,7 @@ const RampCase kRamps[] = {
     {kScreen8, 2, 0x6B, 3.5, 10.5},   // 2.30, 9.98: blue over a grey
     {kScreen5, 0, 0x00, 2.7, 9.5},    // 1.80, 6.20
     {kScreen5, 2, 0x00, 2.7, 9.5},    // 1.80, 6.20
-    {kScreen7, 1, 0x00, 2.6, 19.5},   // 1.70, 13.04
+    {kScreen7, 1, 0x00, 2.6, 19.5},   // 1.91, 11.00 (the darkest greens take no specks)
     {kScreen12, 0, 0x00, 1.0, 3.0},   // 0.60, 1.89
     {kScreen12, 2, 0x00, 1.0, 3.0},   // 0.53, 1.98
     {kScreen12, 2, 0x6B, 1.3, 3.7},   // 0.83, 2.43

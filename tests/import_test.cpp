@@ -512,4 +512,47 @@ TEST(Import, Screen8DiffusionOfFlatColours) {
     }
 }
 
+// A flat grey field dithered between the palette's greys (0x00, 0x21, 0x4A, ... 0xFF). A dot
+// whose light differs from the field's nearest grey by more than twice the field's light plus
+// 0.003 stands out as a speck and is left out; a lighter field is dotted as before. The
+// expectations follow from the sRGB curve: 0x21 has light 0.0152, 0x4A 0.0685.
+struct SpeckCase {
+    uint8_t value;
+    bool dotted;  // shows its two neighbouring greys, its light kept
+};
+
+TEST(Import, PaletteDiffusionLeavesOutSpecks) {
+    using namespace import_detail;
+    const SpeckCase cases[] = {
+        {8, false},    // light 0.0024: a 0x21 dot (0.0152) is over 2 x 0.0054
+        {11, false},   // 0.0033, the faint sky of a starfield: 0.0152 is over 2 x 0.0063
+        {24, true},    // 0.0091: 0.0152 is under 2 x 0.0121
+        {40, false},   // nearest 0x21; a 0x4A dot differs by 0.0533, over 2 x 0.0242
+        {60, true},    // 0.0452: 0.0533 is under 2 x 0.0482
+        {0x80, true},  // a mid-tone between 0x6B and 0x94
+    };
+    std::vector<Choice> greys;
+    for (int level = 0; level < 8; ++level) {
+        greys.push_back(PaletteWordChoice(static_cast<uint16_t>(level << 8 | level << 4 | level)));
+    }
+    for (const SpeckCase& c : cases) {
+        SCOPED_TRACE("grey " + std::to_string(c.value));
+        const Bytes rgb(256u * kImportHeight * 3, c.value);
+        const std::vector<uint8_t> index = MapToChoices(rgb.data(), 256, greys, kDitherDiffusion, PaletteDiffusion());
+        std::vector<int> count(greys.size(), 0);
+        double light = 0;
+        for (uint8_t k : index) {
+            ++count[k];
+            light += greys[k].linear.g / static_cast<double>(index.size());
+        }
+        const int shown = static_cast<int>(std::count_if(count.begin(), count.end(), [](int n) { return n > 0; }));
+        if (c.dotted) {
+            EXPECT_EQ(shown, 2);
+            EXPECT_NEAR(light, LinearOf(c.value), 0.05 * LinearOf(c.value));
+        } else {
+            EXPECT_EQ(shown, 1);  // its nearest grey only
+        }
+    }
+}
+
 }  // namespace
