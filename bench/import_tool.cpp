@@ -2,7 +2,6 @@
 // what the comparison needs.
 //
 //   vramoria_import_tool INPUT MODE DITHER RENDERED.png FITTED.png
-//   vramoria_import_tool --psnr A.png B.png
 //   vramoria_import_tool --measure REFERENCE.png PICTURE.png
 //   vramoria_import_tool --reference 5|8 FITTED.png OUT.png
 //   vramoria_import_tool --round-levels IN.png OUT.png
@@ -10,9 +9,8 @@
 // MODE is 5, 6, 7, 8, 10 or 12; DITHER none, ordered or diffusion. FITTED.png is the picture
 // fitted to the mode's pixels (the reference), RENDERED.png the imported picture as the viewer
 // shows it at full size. Prints the thread CPU time of the import (fitting included) in ms.
-// --psnr prints the PSNR of two pictures of one size: 8-bit sRGB, all three channels,
-// 10 log10(255^2 / mean squared difference), in dB. --measure prints that and the blurred
-// measure (import_reference.cpp). --reference writes a reference quantiser's result;
+// --measure prints two pictures' PSNR in 8-bit sRGB (all three channels, 10 log10(255^2 /
+// mean squared difference), in dB) and their blurred measure (import_reference.cpp). --reference writes a reference quantiser's result;
 // --round-levels moves each channel of each pixel to the nearest 3-bit palette level.
 #include <time.h>
 
@@ -59,23 +57,6 @@ bool ReadImage(const char* path, RgbImage* image) {
     return false;
 }
 
-int Psnr(const char* a, const char* b) {
-    RgbImage x, y;
-    if (!ReadImage(a, &x) || !ReadImage(b, &y)) return 1;
-    if (x.width != y.width || x.height != y.height) {
-        std::fprintf(stderr, "%s and %s differ in size\n", a, b);
-        return 1;
-    }
-    double sum = 0;
-    for (size_t i = 0; i < x.rgb.size(); ++i) {
-        const double d = static_cast<double>(x.rgb[i]) - y.rgb[i];
-        sum += d * d;
-    }
-    const double mse = sum / static_cast<double>(x.rgb.size());
-    std::printf("%.4f\n", mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse));
-    return 0;
-}
-
 bool ReadPicture(const char* path, RgbPicture* picture) {
     RgbImage image;
     if (!ReadImage(path, &image)) return false;
@@ -118,7 +99,6 @@ int RoundLevelsCommand(const char* in, const char* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 4 && std::strcmp(argv[1], "--psnr") == 0) return Psnr(argv[2], argv[3]);
     if (argc == 4 && std::strcmp(argv[1], "--measure") == 0) return MeasureCommand(argv[2], argv[3]);
     if (argc == 5 && std::strcmp(argv[1], "--reference") == 0) return ReferenceCommand(argv[2], argv[3], argv[4]);
     if (argc == 4 && std::strcmp(argv[1], "--round-levels") == 0) return RoundLevelsCommand(argv[2], argv[3]);

@@ -350,7 +350,6 @@ int Nearest(const Srgb& colour, const std::vector<Srgb>& choices) {
 
 float Clamp(float v, float low, float high) { return v < low ? low : v > high ? high : v; }
 
-// Linear light to sRGB 0..255, not rounded.
 // Linear light to sRGB 0..255 for every pixel of a dither: 16384 steps of the curve, made once
 // (thread-safely), and a straight line between them, at most 0.0003 of a step from the curve.
 constexpr int kEncodeSteps = 16384;
@@ -427,6 +426,9 @@ void Diffuse(const uint8_t* rgb, int32_t width, const std::vector<Choice>& choic
     std::unique_ptr<Bounds> bounds(new Bounds);
     MakeBounds(rule, bounds.get());
     std::vector<float> errors(static_cast<size_t>(width + 2) * 6, 0.0f);
+    // GRAPHIC7's bounds already hold an exact colour, and it keeps its specks.
+    const bool grid = rule.levels[0] != nullptr;
+    const bool needNearest = !grid || rule.dropSpecks;
     for (int32_t y = 0; y < kImportHeight; ++y) {
         float* here = errors.data() + static_cast<size_t>(y & 1) * (width + 2) * 3;
         float* below = errors.data() + static_cast<size_t>((y + 1) & 1) * (width + 2) * 3;
@@ -439,9 +441,7 @@ void Diffuse(const uint8_t* rgb, int32_t width, const std::vector<Choice>& choic
             const uint8_t* p = rgb + 3 * i;
             const float* e = here + 3 * (x + 1);
             const Srgb own{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
-            // GRAPHIC7's bounds already hold an exact colour, and it keeps its specks.
-            const bool grid = rule.levels[0] != nullptr;
-            const int nearest = grid && !rule.dropSpecks ? -1 : Nearest(own, colours);
+            const int nearest = needNearest ? Nearest(own, colours) : -1;
             if (!grid && Distance(own, colours[nearest]) == 0.0f) {
                 index[i] = static_cast<uint8_t>(nearest);
                 continue;
