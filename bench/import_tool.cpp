@@ -10,8 +10,9 @@
 // fitted to the mode's pixels (the reference), RENDERED.png the imported picture as the viewer
 // shows it at full size. Prints the thread CPU time of the import (fitting included) in ms.
 // --measure prints two pictures' PSNR in 8-bit sRGB (all three channels, 10 log10(255^2 /
-// mean squared difference), in dB) and their blurred measure (import_reference.cpp). --reference writes a reference quantiser's result;
-// --round-levels moves each channel of each pixel to the nearest 3-bit palette level.
+// mean squared difference), in dB) and their blurred measure (import_reference.cpp).
+// --reference writes a reference quantiser's result; --round-levels moves each channel of each
+// pixel to the nearest 3-bit palette level.
 #include <time.h>
 
 #include <cmath>
